@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs a command inside a prepared Wine session:
+#   cmake/wine-session.sh <session-dir> <command> [args...]
+# Xvfb comes up before the first wine call (GUI calls stay broken for the
+# whole wineserver session otherwise), the prefix is new, the crash dialog
+# is off (a crash would hang in winedbg), Windows reports version 10, and a
+# persistent wineserver keeps CTest from waiting on Wine's service processes.
+set -euo pipefail
+session_dir=$(realpath -m "$1")
+shift
+mkdir -p "$session_dir"
+
+export WINEPREFIX=$session_dir/wineprefix WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$WINEPREFIX"
+
+display=
+for d in $(seq 90 140); do
+    if [[ ! -e /tmp/.X$d-lock && ! -e /tmp/.X11-unix/X$d ]]; then
+        display=$d
+        break
+    fi
+done
+[[ -n $display ]] || { echo "wine-session: no free X display" >&2; exit 1; }
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$session_dir/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$display
+
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    kill "$xvfb_pid" >/dev/null 2>&1 || true
+    wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+for _ in $(seq 100); do
+    [[ -e /tmp/.X11-unix/X$display ]] && break
+    sleep 0.05
+done
+
+wineboot -i >/dev/null 2>&1 </dev/null
+wineserver -w
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 </dev/null
+wineserver -w
+wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+set +e
+"$@"
+rc=$?
+set -e
+exit $rc
