@@ -1,0 +1,36 @@
+// A fresh folder under the system's temporary folder, removed with all its
+// content at the end of the test.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace testwin {
+
+class CTempFolder {
+public:
+    CTempFolder() {
+        wchar_t base[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, base);
+        static LONG counter = 0;
+        folder = std::wstring(base) + L"launcher-test-" + std::to_wstring(::GetCurrentProcessId()) +
+                 L"-" + std::to_wstring(::InterlockedIncrement(&counter));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    CTempFolder(const CTempFolder&) = delete;
+    CTempFolder& operator=(const CTempFolder&) = delete;
+    ~CTempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+    const std::wstring& path() const { return folder; }
+    std::wstring operator/(const std::wstring& name) const { return folder + L"\\" + name; }
+
+private:
+    std::wstring folder;
+};
+
+} // namespace testwin
