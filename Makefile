@@ -53,7 +53,8 @@ win32-tests: win32
 	@if dpkg-query -W -f='$${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then \
 	    cmake/wine-session.sh build/win32/wine ctest --test-dir build/win32 $(CTEST_FLAGS); \
 	else \
-	    echo "NOTICE: wine32 (i386) is not installable on this machine: the i686 tree was built but its tests are skipped; the same sources ran under wine64."; \
+	    ctest --test-dir build/win32 $(CTEST_FLAGS) -L nowine && \
+	    echo "NOTICE: wine32 (i386) is not installable on this machine: the i686 tree was built and its format checked, but its Wine tests are skipped; the same sources ran under wine64."; \
 	fi
 
 bench: native win64

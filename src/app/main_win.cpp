@@ -1,3 +1,10 @@
+// Launcher.exe's entry point.
+#include "app/entry_win.h"
+#include "app/logic_win.h"
+
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    return launcherMain(currentEntryContext(commandLine),
+                        [] { return std::make_unique<CLogic>(); });
+}

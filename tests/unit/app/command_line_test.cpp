@@ -51,7 +51,8 @@ const ParseCase kCases[] = {
 
 TEST(CommandLine, ParsesTheSwitchTable) {
     for (const ParseCase& c : kCases) {
-        SCOPED_TRACE(testing::Message() << "line: " << std::string(c.line, c.line + wcslen(c.line)));
+        SCOPED_TRACE(testing::Message()
+                     << "line: " << std::string(c.line, c.line + wcslen(c.line)));
         const CommandLineState st = parseCommandLine(c.line);
         EXPECT_EQ(st.g_rc, c.rc);
         EXPECT_EQ(flagsOf(st), c.flags);

@@ -1,0 +1,56 @@
+#include "system/assistant_entry_win.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <memory>
+
+namespace {
+
+struct LocalFreeDeleter {
+    void operator()(LPWSTR* p) const { ::LocalFree(p); }
+};
+
+bool isAdministratorsMember() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID admins = nullptr;
+    if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                    0, 0, 0, 0, 0, &admins))
+        return false;
+    BOOL member = FALSE;
+    if (!::CheckTokenMembership(nullptr, admins, &member))
+        member = FALSE;
+    ::FreeSid(admins);
+    return member != FALSE;
+}
+
+} // namespace
+
+unsigned long long parseWindowHandleArgument(const std::wstring& text) {
+    if (text.empty() || text.size() > 19)
+        return 0;
+    unsigned long long value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return 0;
+        value = value * 10 + static_cast<unsigned long long>(c - L'0');
+    }
+    return value;
+}
+
+void runAssistantEntry(const std::wstring& fullCommandLine) {
+    int count = 0;
+    std::unique_ptr<LPWSTR, LocalFreeDeleter> args(
+        ::CommandLineToArgvW(fullCommandLine.c_str(), &count));
+    if (!args || count != 2)
+        return;
+    const HWND launcher =
+        reinterpret_cast<HWND>(static_cast<uintptr_t>(parseWindowHandleArgument(args.get()[1])));
+    if (!isAdministratorsMember()) {
+        ::SendNotifyMessageW(launcher, eWindowsMessage_AssistantNoRights, 0, 0);
+        return;
+    }
+    // The elevated work over the launcher's pipe is served by the assistant
+    // (not part of this build yet); a member has nothing more to do here.
+}

@@ -1,0 +1,43 @@
+// File look-ups shared by the Windows tests.
+#pragma once
+
+#include "base/file_io_win.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testwin {
+
+// The file's bytes as text; empty when it cannot be read.
+inline std::string readText(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    if (readWholeFile(path, bytes) != ERROR_SUCCESS)
+        return {};
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Names of the files (not folders) directly in `folder` matching `pattern`.
+inline std::vector<std::wstring> filesIn(const std::wstring& folder,
+                                         const std::wstring& pattern = L"*") {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW d{};
+    HANDLE h = ::FindFirstFileW((folder + L"\\" + pattern).c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(d.cFileName);
+    } while (::FindNextFileW(h, &d));
+    ::FindClose(h);
+    return names;
+}
+
+// The text of the (first) run log in `folder`; empty when there is none.
+inline std::string runLogIn(const std::wstring& folder) {
+    const std::vector<std::wstring> logs = filesIn(folder, L"*.log");
+    return logs.empty() ? std::string() : readText(folder + L"\\" + logs.front());
+}
+
+} // namespace testwin
