@@ -8,3 +8,19 @@ if(WIN32)
 endif()
 
 set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian googletest)")
+
+find_package(PNG REQUIRED)
+find_package(tinyxml2 CONFIG QUIET)
+if(NOT TARGET tinyxml2::tinyxml2)
+    # Debian's native package ships no CMake config.
+    find_library(TINYXML2_LIBRARY NAMES tinyxml2 REQUIRED)
+    find_path(TINYXML2_INCLUDE_DIR tinyxml2.h REQUIRED)
+    add_library(tinyxml2::tinyxml2 UNKNOWN IMPORTED)
+    set_target_properties(tinyxml2::tinyxml2 PROPERTIES IMPORTED_LOCATION ${TINYXML2_LIBRARY}
+        INTERFACE_INCLUDE_DIRECTORIES ${TINYXML2_INCLUDE_DIR})
+endif()
+find_package(LibArchive REQUIRED)
+if(WIN32)
+    # The cross-built libarchive is static.
+    set_property(TARGET LibArchive::LibArchive APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC)
+endif()
