@@ -1,5 +1,10 @@
 # Third-party libraries: Debian's -dev packages natively, the cross-built
 # prefix (deps/build-deps.sh) for the Windows trees.
+if(WIN32)
+    # Debian's mingw zlib also ships an import library; link the static one
+    # so the launcher needs no zlib1.dll.
+    set(ZLIB_USE_STATIC_LIBS ON)
+endif()
 find_package(ZLIB REQUIRED)
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 if(WIN32)

@@ -4,6 +4,8 @@
 //   stamp --show FILE.exe                     print the stamped values
 //   crc FILE.exe [--variant 0|1]              the launcher checksum
 #include "image_file.h"
+#include "lso_command.h"
+#include "pack_command.h"
 #include "stamp_writer.h"
 
 #include "app/stamp/pe_resources.h"
@@ -21,6 +23,8 @@ int usage() {
                  "usage: launcher-tool stamp SOURCE.exe COPY.exe TYPE=VALUE...\n"
                  "       launcher-tool stamp --show FILE.exe\n"
                  "       launcher-tool crc FILE.exe [--variant 0|1]\n"
+                 "       launcher-tool pack FOLDER OUT.rar\n"
+                 "       launcher-tool lso TABLE.txt OUT.lso | lso --dump IN.lso\n"
                  "slot types: SERVER_URL (may repeat), UPDATE_PATH, LANGUAGE, AFFILIATE_ID,\n"
                  "            REFERRER_ID, PROMOCODE\n");
     return 2;
@@ -103,7 +107,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "stamp")
         return stampCommand(args);
+    if (command == "pack")
+        return packCommand(args);
     if (command == "crc")
         return crcCommand(args);
+    if (command == "lso")
+        return lsoCommand(args);
     return usage();
 }

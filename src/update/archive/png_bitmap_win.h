@@ -1,0 +1,50 @@
+// Turns image bytes (the skin's textures) into GDI bitmaps: PNG through
+// PngImage, anything else OLE can read through OleLoadPicture.
+#pragma once
+
+// Before <windows.h>: winbase.h's GetFreeSpace macro would rename
+// CBuffer::GetFreeSpace in the portable headers.
+#include "update/archive/png_image.h"
+
+#include <windows.h>
+
+#include <utility>
+
+// Owns one GDI bitmap and deletes it on every way out; ownership moves.
+class CBitmapHandle {
+public:
+    CBitmapHandle() = default;
+    explicit CBitmapHandle(HBITMAP bitmap) : hBitmap(bitmap) {}
+    CBitmapHandle(const CBitmapHandle&) = delete;
+    CBitmapHandle& operator=(const CBitmapHandle&) = delete;
+    CBitmapHandle(CBitmapHandle&& other) noexcept : hBitmap(other.release()) {}
+    CBitmapHandle& operator=(CBitmapHandle&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    ~CBitmapHandle() { reset(); }
+
+    HBITMAP get() const { return hBitmap; }
+    explicit operator bool() const { return hBitmap != nullptr; }
+    void reset(HBITMAP bitmap = nullptr) {
+        if (hBitmap)
+            ::DeleteObject(hBitmap);
+        hBitmap = bitmap;
+    }
+    HBITMAP release() { return std::exchange(hBitmap, nullptr); }
+
+private:
+    HBITMAP hBitmap = nullptr;
+};
+
+// A PNG that PngImage decodes becomes a top-down 32-bit DIB section of its
+// size (premultiplied when `premultiply` is set). Other bytes (palette PNG,
+// BMP, GIF, JPEG) are loaded by OLE and copied, premultiplied only when the
+// picture reports transparency and `premultiply` is set. The caller owns the
+// result (DeleteObject); null on failure. The OLE path needs COM initialised
+// on the calling thread.
+HBITMAP LoadImageBitmap(const void* data, int length, bool premultiply);
+
+// Premultiplies a 32-bit DIB section in place; false (bitmap unchanged) for
+// any other bitmap.
+bool PremultiplyAlpha(HBITMAP bitmap);

@@ -1,0 +1,97 @@
+#include "update/archive/rar_blocks.h"
+
+#include "base/crc32.h"
+
+#include <cstring>
+
+namespace {
+
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+const uint8_t kRarPrefix[6] = {'R', 'a', 'r', '!', 0x1A, 0x07};
+const uint8_t kRar14Marker[4] = {'R', 'E', '~', '^'};
+
+} // namespace
+
+ERarMarker classifyRarMarker(const uint8_t* bytes, size_t count) {
+    if (count >= sizeof(kRar14Marker) && std::memcmp(bytes, kRar14Marker, 4) == 0)
+        return eRarMarker_Rar14;
+    if (count < kRarMarkerSize || std::memcmp(bytes, kRarPrefix, sizeof(kRarPrefix)) != 0)
+        return eRarMarker_None;
+    if (bytes[6] == 0x00)
+        return eRarMarker_Rar15;
+    if (bytes[6] == 0x01)
+        return eRarMarker_Rar50;
+    return eRarMarker_None;
+}
+
+bool parseRarBlockHeader(const uint8_t* bytes, size_t count, RarBlockHeader& out) {
+    if (count < kRarBlockHeaderSize)
+        return false;
+    out.crc = le16(bytes);
+    out.type = bytes[2];
+    out.flags = le16(bytes + 3);
+    out.headSize = le16(bytes + 5);
+    out.dataSize = 0;
+    if (out.headSize < kRarBlockHeaderSize)
+        return false;
+    // File blocks always carry their packed size there, whatever the flag says.
+    if ((out.flags & kRarFlagAddSize) || out.type == kRarBlockFile) {
+        if (count < kRarBlockHeaderSize + 4 || out.headSize < kRarBlockHeaderSize + 4)
+            return false;
+        out.dataSize = le32(bytes + 7);
+    }
+    return true;
+}
+
+uint16_t rarHeaderCrc(const uint8_t* header, size_t headSize) {
+    return static_cast<uint16_t>(Crc32Continue(header + 2, static_cast<unsigned>(headSize - 2), 0) &
+                                 0xFFFF);
+}
+
+bool parseRarFileHeader(const uint8_t* header, size_t headSize, RarFileHeader& out,
+                        std::string& error) {
+    if (headSize < kRarFileHeaderFixedSize) {
+        error = "file header shorter than its fixed fields";
+        return false;
+    }
+    out.flags = le16(header + 3);
+    out.packedSize = le32(header + 7);
+    out.unpackedSize = le32(header + 11);
+    out.hostOs = header[15];
+    out.fileCrc = le32(header + 16);
+    out.fileTime = le32(header + 20);
+    out.unpackVersion = header[24];
+    out.method = header[25];
+    const size_t nameSize = le16(header + 26);
+    out.attributes = le32(header + 28);
+    size_t pos = kRarFileHeaderFixedSize;
+    if (out.flags & kRarFileLarge) {
+        if (headSize < pos + 8) {
+            error = "file header too short for its 64-bit sizes";
+            return false;
+        }
+        out.packedSize |= static_cast<uint64_t>(le32(header + pos)) << 32;
+        out.unpackedSize |= static_cast<uint64_t>(le32(header + pos + 4)) << 32;
+        pos += 8;
+    }
+    if (nameSize > headSize - pos) {
+        error = "file name reaches past its header";
+        return false;
+    }
+    const char* name = reinterpret_cast<const char*>(header + pos);
+    // A Unicode name follows the narrow one after a zero byte; the narrow
+    // part is the name. Names are C strings either way.
+    const void* zero = std::memchr(name, 0, nameSize);
+    const size_t narrowSize =
+        zero ? static_cast<size_t>(static_cast<const char*>(zero) - name) : nameSize;
+    out.name.assign(name, narrowSize);
+    return true;
+}

@@ -1,0 +1,292 @@
+#include "update/archive/rar_reader.h"
+
+#include "base/crc32.h"
+#include "base/mem_read_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+std::atomic<CRarReader::NameConversion> nameConversion{nullptr};
+
+// The unpack versions of libarchive's decoder (RAR 2.9 to 4.x); the 1.5,
+// 2.0 and 2.6 methods need decoders it does not have.
+bool decoderKnowsVersion(uint8_t unpackVersion) {
+    return unpackVersion == 29 || unpackVersion == 36;
+}
+
+bool isCompressedMethod(uint8_t method) {
+    return method > kRarMethodStored && method <= 0x35;
+}
+
+} // namespace
+
+CRarReader::~CRarReader() {
+    CloseArchive();
+}
+
+void CRarReader::SetNameConversion(NameConversion conversion) {
+    nameConversion.store(conversion);
+}
+
+bool CRarReader::OpenArchive(ISimpleReadStream* source) {
+    CloseArchive();
+    stream.reset(source);
+    if (!stream)
+        return fail("no stream");
+    if (!stream->Seek(0, eSeekOrigin_End))
+        return fail("cannot seek the stream");
+    nArchiveSize = stream->Tell();
+    if (!stream->Seek(0, eSeekOrigin_Begin) || nArchiveSize <= 0)
+        return fail("empty stream");
+    if (!findArchiveStart() || !checkArchiveHeader(nArchiveStart + kRarMarkerSize))
+        return false;
+    listEntries();
+    nNextBlock = nArchiveStart + static_cast<int>(kRarMarkerSize);
+    return stream->Seek(nNextBlock, eSeekOrigin_Begin) || fail("cannot seek the stream");
+}
+
+void CRarReader::CloseArchive() {
+    decoder.Close();
+    stream.reset();
+    nArchiveSize = nArchiveStart = nNextBlock = 0;
+    nFileOrdinal = 0;
+    bBroken = false;
+    entries.clear();
+    current = RarFileHeader();
+    sCurrentName.clear();
+    output.Free();
+}
+
+bool CRarReader::findArchiveStart() {
+    const size_t window =
+        std::min<size_t>(static_cast<size_t>(nArchiveSize), kRarSfxSearchLimit + kRarMarkerSize);
+    std::vector<uint8_t> head(window);
+    if (!readAt(0, head.data(), static_cast<int>(window)))
+        return fail("cannot read the stream");
+    const ERarMarker first = classifyRarMarker(head.data(), window);
+    if (first == eRarMarker_Rar15) {
+        nArchiveStart = 0;
+        return true;
+    }
+    ERarMarker other = first;
+    for (size_t at = 1; at < window && at <= kRarSfxSearchLimit; ++at) {
+        const ERarMarker kind = classifyRarMarker(head.data() + at, window - at);
+        // A stub may contain the marker bytes; the archive header behind the
+        // real one has a valid CRC.
+        if (kind == eRarMarker_Rar15 && checkArchiveHeader(static_cast<int>(at + kRarMarkerSize))) {
+            nArchiveStart = static_cast<int>(at);
+            sLastError.clear();
+            return true;
+        }
+        const bool sfx14 = kind == eRarMarker_Rar14 && at >= kRarSfx14SignatureOffset + 4 &&
+                           std::memcmp(head.data() + kRarSfx14SignatureOffset, "RSFX", 4) == 0;
+        if (other == eRarMarker_None && (kind == eRarMarker_Rar50 || sfx14))
+            other = kind;
+    }
+    if (other == eRarMarker_Rar50)
+        return fail("RAR 5 archives are not supported");
+    if (other == eRarMarker_Rar14)
+        return fail("RAR 1.4 archives are not supported");
+    return fail("not a RAR archive");
+}
+
+bool CRarReader::checkArchiveHeader(int position) {
+    RarBlockHeader block;
+    std::vector<uint8_t> head;
+    if (readBlock(position, block, head) != eBlock_Read)
+        return false;
+    if (block.type != kRarBlockArchive)
+        return fail("no archive header behind the marker");
+    if (block.flags & kRarArchiveEncryptedHeaders)
+        return fail("encrypted archives are not supported");
+    return true;
+}
+
+void CRarReader::listEntries() {
+    int position = nArchiveStart + static_cast<int>(kRarMarkerSize);
+    RarBlockHeader block;
+    std::vector<uint8_t> head;
+    while (readBlock(position, block, head) == eBlock_Read && block.type != kRarBlockEnd) {
+        if (block.type == kRarBlockFile) {
+            RarFileHeader file;
+            std::string ignored;
+            if (!parseRarFileHeader(head.data(), head.size(), file, ignored))
+                break;
+            RarEntry entry{convertName(file.name), file.packedSize, file.unpackedSize,
+                           file.fileCrc};
+            if (file.isDirectory())
+                entry.name += '\\';
+            entries.push_back(std::move(entry));
+        }
+        const uint64_t next = static_cast<uint64_t>(position) + block.headSize + block.dataSize;
+        if (next >= static_cast<uint64_t>(nArchiveSize))
+            break;
+        position = static_cast<int>(next);
+    }
+    sLastError.clear();
+}
+
+CRarReader::EBlockResult CRarReader::readBlock(int position, RarBlockHeader& block,
+                                               std::vector<uint8_t>& head) {
+    if (position >= nArchiveSize)
+        return eBlock_End;
+    uint8_t base[kRarBlockHeaderSize + 4] = {};
+    const int available = std::min(nArchiveSize - position, static_cast<int>(sizeof(base)));
+    if (!readAt(position, base, available) ||
+        !parseRarBlockHeader(base, static_cast<size_t>(available), block)) {
+        fail("damaged block header at offset " + std::to_string(position));
+        return eBlock_Error;
+    }
+    if (block.headSize > nArchiveSize - position) {
+        fail("block header past the end of the archive");
+        return eBlock_Error;
+    }
+    head.clear();
+    if (block.type != kRarBlockArchive && block.type != kRarBlockFile)
+        return eBlock_Read;
+    head.resize(block.headSize);
+    if (!readAt(position, head.data(), block.headSize)) {
+        fail("cannot read a block header");
+        return eBlock_Error;
+    }
+    if (rarHeaderCrc(head.data(), head.size()) != block.crc) {
+        fail("header CRC mismatch at offset " + std::to_string(position));
+        return eBlock_Error;
+    }
+    if (block.type == kRarBlockFile && (block.flags & kRarFileLarge) &&
+        head.size() >= kRarFileHeaderFixedSize + 4) {
+        uint32_t high = 0;
+        for (size_t i = 0; i < 4; ++i)
+            high |= static_cast<uint32_t>(head[kRarFileHeaderFixedSize + i]) << (8 * i);
+        block.dataSize |= static_cast<uint64_t>(high) << 32;
+    }
+    return eBlock_Read;
+}
+
+bool CRarReader::ExtractNext() {
+    sCurrentName.clear();
+    output.Clear();
+    if (!stream)
+        return fail("no archive open");
+    if (bBroken)
+        return false;
+    for (;;) {
+        RarBlockHeader block;
+        std::vector<uint8_t> head;
+        const int position = nNextBlock;
+        const EBlockResult result = readBlock(position, block, head);
+        if (result == eBlock_End)
+            return true;
+        if (result == eBlock_Error) {
+            bBroken = true;
+            return false;
+        }
+        const uint64_t next = static_cast<uint64_t>(position) + block.headSize + block.dataSize;
+        nNextBlock =
+            static_cast<int>(std::min<uint64_t>(next, static_cast<uint64_t>(nArchiveSize)));
+        if (block.type == kRarBlockEnd) {
+            nNextBlock = nArchiveSize;
+            return true;
+        }
+        if (block.type != kRarBlockFile)
+            continue;
+        std::string error;
+        if (!parseRarFileHeader(head.data(), head.size(), current, error)) {
+            bBroken = true;
+            return fail(error);
+        }
+        if (!extractFile(current, static_cast<uint64_t>(position) + block.headSize,
+                         nFileOrdinal++)) {
+            bBroken = true;
+            output.Clear();
+            return false;
+        }
+        return true;
+    }
+}
+
+bool CRarReader::extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal) {
+    const std::string name = convertName(file.name);
+    if (!checkExtractable(file, dataPosition))
+        return fail(name + ": " + sLastError);
+    if (file.isDirectory()) {
+        sCurrentName = name + '\\';
+        return true;
+    }
+    const bool unpacked = file.method == kRarMethodStored
+                              ? copyStored(file, static_cast<int>(dataPosition))
+                              : unpack(file, ordinal);
+    if (!unpacked)
+        return fail(name + ": " + sLastError);
+    if (Crc32Continue(output.GetData(), output.GetLength(), 0) != file.fileCrc)
+        return fail(name + ": CRC mismatch");
+    sCurrentName = name;
+    return true;
+}
+
+bool CRarReader::checkExtractable(const RarFileHeader& file, uint64_t dataPosition) {
+    if (file.flags & kRarFileEncrypted)
+        return fail("encrypted entries are not supported");
+    if (file.flags & (kRarFileSplitBefore | kRarFileSplitAfter))
+        return fail("entries split across volumes are not supported");
+    if (file.isDirectory())
+        return true;
+    if (file.unpackedSize > kMaxFileSize)
+        return fail("unpacked size " + std::to_string(file.unpackedSize) + " is too large");
+    if (file.packedSize > static_cast<uint64_t>(nArchiveSize) - dataPosition)
+        return fail("packed data past the end of the archive");
+    if (file.method == kRarMethodStored)
+        return true;
+    if (!isCompressedMethod(file.method))
+        return fail("unknown method " + std::to_string(file.method));
+    if (!decoderKnowsVersion(file.unpackVersion))
+        return fail("unpack version " + std::to_string(file.unpackVersion) +
+                    " (RAR 1.5/2.x method) cannot be decoded");
+    return true;
+}
+
+bool CRarReader::copyStored(const RarFileHeader& file, int dataPosition) {
+    if (file.packedSize != file.unpackedSize)
+        return fail("stored entry with different packed and unpacked sizes");
+    const auto size = static_cast<unsigned>(file.unpackedSize);
+    if (size == 0)
+        return true;
+    if (!output.Reserve(size))
+        return fail("out of memory");
+    uint8_t* tail = output.GetTail(size);
+    if (!tail || !readAt(dataPosition, tail, static_cast<int>(size)))
+        return fail("cannot read the stored data");
+    output.Commit(size);
+    return true;
+}
+
+bool CRarReader::unpack(const RarFileHeader& file, size_t ordinal) {
+    std::string error;
+    if (!decoder.IsOpen() && !decoder.Open(stream.get(), nArchiveStart, nArchiveSize, error))
+        return fail(error);
+    // The header's size may lie; the packed size bounds the first guess.
+    const uint64_t guess = std::min<uint64_t>(file.unpackedSize, file.packedSize + 0x10000);
+    if (!output.Reserve(static_cast<unsigned>(guess)))
+        return fail("out of memory");
+    return decoder.Unpack(ordinal, file, output, error) || fail(error);
+}
+
+bool CRarReader::readAt(int position, void* dest, int count) {
+    if (count <= 0)
+        return true;
+    return stream->Seek(position, eSeekOrigin_Begin) && stream->Read(dest, count) &&
+           stream->Tell() == position + count;
+}
+
+std::string CRarReader::convertName(const std::string& stored) const {
+    const NameConversion conversion = nameConversion.load();
+    return conversion ? conversion(stored) : stored;
+}
+
+bool CRarReader::fail(const std::string& message) {
+    sLastError = message;
+    return false;
+}

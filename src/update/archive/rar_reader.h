@@ -1,0 +1,90 @@
+// CRarReader: the launcher's reader of RAR 1.5 to 4.x archives (also behind a
+// self-extracting stub). It walks the block structure itself, copies stored
+// files, has libarchive unpack the others, and checks every file's CRC-32.
+// One thread at a time; an instance may be reopened.
+#pragma once
+
+#include "base/buffer.h"
+#include "update/archive/rar_blocks.h"
+#include "update/archive/rar_decoder.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ISimpleReadStream;
+
+struct RarEntry {
+    std::string name; // a directory's ends with '\\'
+    uint64_t packedSize = 0;
+    uint64_t unpackedSize = 0;
+    uint32_t crc = 0;
+};
+
+class CRarReader {
+public:
+    // Turns a name as stored into the name the program uses. Portable code
+    // keeps names as stored; Windows installs the OEM to ANSI conversion.
+    using NameConversion = std::string (*)(const std::string& stored);
+
+    // Larger files are refused rather than reserved: a header may lie.
+    static constexpr uint64_t kMaxFileSize = 256ull << 20;
+
+    CRarReader() = default;
+    CRarReader(const CRarReader&) = delete;
+    CRarReader& operator=(const CRarReader&) = delete;
+    ~CRarReader();
+
+    // Takes ownership of `stream` (also when failing). Finds the marker,
+    // lists the file entries and rewinds to the first block. False for no
+    // archive, a RAR 5 or 1.4 archive, encrypted headers, a damaged archive
+    // header.
+    bool OpenArchive(ISimpleReadStream* stream);
+    // Extracts the next file: true with GetCurrentName() set and the bytes in
+    // GetOutput(); a directory comes with a name ending in '\\' and no bytes;
+    // true with an empty name at the end of the archive. False for a damaged
+    // block, an encrypted or split entry, a method or unpack version the
+    // decompressor cannot decode, and a CRC mismatch; every later call then
+    // fails too.
+    bool ExtractNext();
+    void CloseArchive();
+
+    const std::string& GetCurrentName() const { return sCurrentName; }
+    const RarFileHeader& GetCurrentHeader() const { return current; }
+    CBuffer& GetOutput() { return output; }
+    const std::vector<RarEntry>& GetEntries() const { return entries; }
+    // Why the last call failed, for the log.
+    const std::string& GetLastErrorText() const { return sLastError; }
+
+    // Set once at start-up, before any reader runs on another thread.
+    static void SetNameConversion(NameConversion conversion);
+
+private:
+    enum EBlockResult { eBlock_Read, eBlock_End, eBlock_Error };
+
+    bool findArchiveStart();
+    bool checkArchiveHeader(int position);
+    void listEntries();
+    EBlockResult readBlock(int position, RarBlockHeader& block, std::vector<uint8_t>& head);
+    bool extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal);
+    bool checkExtractable(const RarFileHeader& file, uint64_t dataPosition);
+    bool copyStored(const RarFileHeader& file, int dataPosition);
+    bool unpack(const RarFileHeader& file, size_t ordinal);
+    bool readAt(int position, void* dest, int count);
+    std::string convertName(const std::string& stored) const;
+    bool fail(const std::string& message);
+
+    std::unique_ptr<ISimpleReadStream> stream;
+    int nArchiveSize = 0;
+    int nArchiveStart = 0; // the marker's position
+    int nNextBlock = 0;
+    size_t nFileOrdinal = 0; // file blocks passed by ExtractNext
+    bool bBroken = false;
+    std::vector<RarEntry> entries;
+    RarFileHeader current;
+    std::string sCurrentName;
+    CBuffer output;
+    CRarDecoder decoder;
+    std::string sLastError;
+};

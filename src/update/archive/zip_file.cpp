@@ -1,0 +1,224 @@
+#include "update/archive/zip_file.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+constexpr uint32_t kEndSignature = 0x06054B50;
+constexpr uint32_t kCentralSignature = 0x02014B50;
+constexpr uint32_t kLocalSignature = 0x04034B50;
+constexpr int kEndRecordSize = 22;
+constexpr uint32_t kCentralRecordSize = 46;
+constexpr uint32_t kLocalHeaderSize = 30;
+// MAX_PATH less the terminator: longer names cannot be files on the target.
+constexpr uint32_t kMaxNameLength = 259;
+constexpr uint16_t kFlagDataDescriptor = 0x0008;
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+size_t alignUp(size_t value, size_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}
+
+} // namespace
+
+CZipFile::~CZipFile() {
+    Close();
+}
+
+ZipResult CZipFile::OpenZip(std::unique_ptr<ISimpleReadStream> source) {
+    Close();
+    if (!source)
+        return ZIP_E_INVALIDARG;
+    stream = std::move(source);
+    uint32_t directorySize = 0;
+    uint16_t entries = 0;
+    ZipResult result = readEndRecord(&directorySize, &entries);
+    if (result == ZIP_S_OK)
+        result = readDirectory(directorySize, entries);
+    if (result != ZIP_S_OK)
+        Close();
+    return result;
+}
+
+void CZipFile::Close() {
+    if (stream)
+        stream->Close();
+    stream.reset();
+    names.clear();
+    records = nullptr;
+    count = 0;
+    directory.reset();
+}
+
+// Leaves the stream at the start of the central directory, which ends where
+// the end record begins (the directory offset field is not trusted).
+ZipResult CZipFile::readEndRecord(uint32_t* directorySize, uint16_t* entries) {
+    if (!stream->Seek(-kEndRecordSize, eSeekOrigin_End))
+        return E_ZIP_NOT_ARCHIVE;
+    const int endPosition = stream->Tell();
+    uint8_t end[kEndRecordSize];
+    if (!readExact(end, kEndRecordSize) || le32(end) != kEndSignature)
+        return E_ZIP_NOT_ARCHIVE;
+    *entries = le16(end + 8);
+    *directorySize = le32(end + 12);
+    if (*directorySize > static_cast<uint32_t>(endPosition))
+        return E_ZIP_BAD_FORMAT;
+    if (!stream->Seek(endPosition - static_cast<int>(*directorySize), eSeekOrigin_Begin))
+        return E_ZIP_BAD_FORMAT;
+    return ZIP_S_OK;
+}
+
+ZipResult CZipFile::readDirectory(uint32_t directorySize, uint16_t entries) {
+    // The directory is no larger than the stream, and at most 65535 entries
+    // make the table: the block stays bounded by the input.
+    const size_t tableOffset = alignUp(directorySize, alignof(const uint8_t*));
+    directory = std::make_unique<uint8_t[]>(tableOffset + entries * sizeof(const uint8_t*));
+    if (!readExact(directory.get(), directorySize))
+        return E_ZIP_BAD_FORMAT;
+    records = reinterpret_cast<const uint8_t**>(directory.get() + tableOffset);
+    return indexRecords(directorySize, entries);
+}
+
+ZipResult CZipFile::indexRecords(uint32_t directorySize, uint16_t entries) {
+    size_t offset = 0;
+    for (int i = 0; i < entries; ++i) {
+        if (directorySize - offset < kCentralRecordSize)
+            return E_ZIP_BAD_FORMAT;
+        uint8_t* record = directory.get() + offset;
+        if (le32(record) != kCentralSignature)
+            return E_ZIP_BAD_FORMAT;
+        const uint32_t nameLength = le16(record + 28);
+        if (nameLength > kMaxNameLength)
+            return E_ZIP_BAD_FORMAT;
+        const size_t recordSize =
+            kCentralRecordSize + nameLength + le16(record + 30) + le16(record + 32);
+        if (recordSize > directorySize - offset)
+            return E_ZIP_BAD_FORMAT;
+        char* name = reinterpret_cast<char*>(record + kCentralRecordSize);
+        std::replace(name, name + nameLength, '/', '\\');
+        records[i] = record;
+        names[std::string(name, nameLength)] = i;
+        offset += recordSize;
+    }
+    count = entries;
+    return ZIP_S_OK;
+}
+
+ZipResult CZipFile::FindEntry(const char* name, int* index) const {
+    if (!name || !index)
+        return ZIP_E_POINTER;
+    if (!stream)
+        return E_ZIP_NOT_OPEN;
+    const auto found = names.find(name);
+    if (found == names.end())
+        return ZIP_S_FALSE;
+    *index = found->second;
+    return ZIP_S_OK;
+}
+
+ZipResult CZipFile::ExtractEntry(int index, void* dest) {
+    if (!stream || count == 0)
+        return E_ZIP_NOT_OPEN;
+    if (index < 0 || index >= count)
+        return ZIP_E_INVALIDARG;
+    if (!dest)
+        return ZIP_E_POINTER;
+    const uint8_t* record = records[index];
+    const uint32_t outputSize = le32(record + 24);
+    const uint32_t localOffset = le32(record + 42);
+    uint8_t local[kLocalHeaderSize];
+    if (localOffset > INT_MAX || !stream->Seek(static_cast<int>(localOffset), eSeekOrigin_Begin) ||
+        !readExact(local, kLocalHeaderSize) || le32(local) != kLocalSignature)
+        return E_ZIP_BAD_FORMAT;
+    // Without the sizes in the local header the data's end is unknown.
+    if (le16(local + 6) & kFlagDataDescriptor)
+        return E_ZIP_BAD_FORMAT;
+    if (!stream->Seek(le16(local + 26) + le16(local + 28), eSeekOrigin_Current))
+        return E_ZIP_BAD_FORMAT;
+    const uint32_t packedSize = le32(local + 18);
+    switch (le16(local + 8)) {
+    case kMethodStored:
+        return readStored(packedSize, outputSize, dest);
+    case kMethodDeflated:
+        return readDeflated(packedSize, outputSize, dest);
+    default:
+        return E_ZIP_UNSUPPORTED_METHOD;
+    }
+}
+
+// `dest` holds only outputSize bytes: more stored data is cut, less cannot
+// fill it.
+ZipResult CZipFile::readStored(uint32_t storedSize, uint32_t outputSize, void* dest) {
+    if (storedSize < outputSize || !readExact(dest, outputSize))
+        return E_ZIP_BAD_FORMAT;
+    return ZIP_S_OK;
+}
+
+ZipResult CZipFile::readDeflated(uint32_t packedSize, uint32_t outputSize, void* dest) {
+    // Checked before allocating: the header's size may be hostile.
+    if (packedSize > bytesLeft())
+        return E_ZIP_BAD_FORMAT;
+    const auto packed = std::make_unique_for_overwrite<uint8_t[]>(packedSize);
+    if (!readExact(packed.get(), packedSize))
+        return E_ZIP_BAD_FORMAT;
+    z_stream inflater{};
+    if (inflateInit2(&inflater, -MAX_WBITS) != Z_OK)
+        return E_ZIP_BAD_FORMAT;
+    inflater.next_in = packed.get();
+    inflater.avail_in = packedSize;
+    inflater.next_out = static_cast<Bytef*>(dest);
+    inflater.avail_out = outputSize;
+    const int status = inflate(&inflater, Z_FINISH);
+    inflateEnd(&inflater);
+    // A full output buffer (Z_BUF_ERROR) is the cut at the central size.
+    return status == Z_STREAM_END || status == Z_BUF_ERROR ? ZIP_S_OK : E_ZIP_BAD_FORMAT;
+}
+
+// The stream's Read succeeds on a short read; only the position tells.
+bool CZipFile::readExact(void* dest, uint32_t size) {
+    if (size == 0)
+        return true;
+    if (size > INT_MAX)
+        return false;
+    const int start = stream->Tell();
+    return stream->Read(dest, static_cast<int>(size)) &&
+           stream->Tell() - start == static_cast<int>(size);
+}
+
+int64_t CZipFile::bytesLeft() {
+    const int position = stream->Tell();
+    if (!stream->Seek(0, eSeekOrigin_End))
+        return 0;
+    const int end = stream->Tell();
+    return stream->Seek(position, eSeekOrigin_Begin) ? end - position : 0;
+}
+
+const uint8_t* CZipFile::validRecord(int index) const {
+    return index >= 0 && index < count ? records[index] : nullptr;
+}
+
+std::string CZipFile::GetEntryName(int index) const {
+    const uint8_t* record = validRecord(index);
+    if (!record)
+        return {};
+    return std::string(reinterpret_cast<const char*>(record + kCentralRecordSize),
+                       le16(record + 28));
+}
+
+uint32_t CZipFile::GetEntrySize(int index) const {
+    const uint8_t* record = validRecord(index);
+    return record ? le32(record + 24) : 0;
+}

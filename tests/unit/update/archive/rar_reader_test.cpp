@@ -1,0 +1,251 @@
+#include "update/archive/rar_reader.h"
+
+#include "base/crc32.h"
+#include "base/mem_read_stream.h"
+#include "unit/update/archive/rar_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using rartest::fixture;
+
+struct Extracted {
+    std::string name;
+    unsigned size;
+    uint32_t crc;
+    bool operator==(const Extracted&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Extracted& e) {
+    return out << e.name << " " << e.size << " " << std::hex << e.crc;
+}
+
+CRarReader& open(CRarReader& reader, const std::vector<uint8_t>& bytes) {
+    EXPECT_TRUE(
+        reader.OpenArchive(new CSimpleMemReadStream(bytes.data(), static_cast<int>(bytes.size()))))
+        << reader.GetLastErrorText();
+    return reader;
+}
+
+// Every file (directories skipped) until the end or the first failure.
+std::vector<Extracted> extractAll(CRarReader& reader, bool& ok) {
+    std::vector<Extracted> files;
+    while ((ok = reader.ExtractNext()) && !reader.GetCurrentName().empty()) {
+        const std::string& name = reader.GetCurrentName();
+        if (name.back() == '\\')
+            continue;
+        CBuffer& out = reader.GetOutput();
+        files.push_back({name, out.GetLength(), Crc32Continue(out.GetData(), out.GetLength(), 0)});
+    }
+    return files;
+}
+
+struct FixtureCase {
+    const char* file;
+    std::vector<Extracted> expected; // sizes and CRCs from bsdtar -xOf
+    bool checkNames;                 // Unicode archives keep narrow names
+};
+
+// Symbolic links come out as their target text, as stored.
+const FixtureCase kLibarchiveCases[] = {
+    {"basic.rar",
+     {{"test.txt", 20, 0xBEC8A242},
+      {"testlink", 8, 0xB6C9447B},
+      {"testdir\\test.txt", 20, 0xBEC8A242}},
+     true},
+    {"binary_data.rar",
+     {{"random_data.bin", 1048576, 0xB5C45CBE}, {"LibarchiveAddingTest.odt", 32618, 0x3435594D}},
+     true},
+    {"compress_best.rar",
+     {{"LibarchiveAddingTest.html", 20111, 0x5E05A663},
+      {"testlink", 25, 0x11FCD3F1},
+      {"testdir\\test.txt", 20, 0xBEC8A242},
+      {"testdir\\LibarchiveAddingTest.html", 20111, 0x5E05A663}},
+     true},
+    {"compress_normal.rar",
+     {{"LibarchiveAddingTest.html", 20111, 0x5E05A663},
+      {"testlink", 25, 0x11FCD3F1},
+      {"testdir\\test.txt", 20, 0xBEC8A242},
+      {"testdir\\LibarchiveAddingTest.html", 20111, 0x5E05A663}},
+     true},
+    {"filter.rar", {{"bsdcat.exe", 204288, 0x4DB10349}}, true},
+    {"noeof.rar", {{"test.txt", 20, 0xBEC8A242}}, true},
+    {"sfx.exe",
+     {{"test.txt", 16, 0x97D612F1},
+      {"testshortcut.lnk", 441, 0x5B5CD737},
+      {"testdir\\test.txt", 16, 0x97D612F1}},
+     true},
+    {"subblock.rar", {{"test.txt", 20, 0xBEC8A242}}, true},
+    {"unicode.rar",
+     {{"", 0, 0x00000000}, {"", 5, 0x426F9DDC}, {"", 54, 0x5DFB8225}, {"", 16, 0x15B6D005}},
+     false},
+    {"windows.rar",
+     {{"testdir\\test.txt", 16, 0x97D612F1},
+      {"test.txt", 16, 0x97D612F1},
+      {"testshortcut.lnk", 441, 0x5B5CD737}},
+     true},
+};
+
+TEST(RarReader, ExtractsLibarchiveTestArchivesLikeBsdtar) {
+    for (const FixtureCase& c : kLibarchiveCases) {
+        SCOPED_TRACE(c.file);
+        CRarReader reader;
+        bool ok = false;
+        std::vector<Extracted> files = extractAll(open(reader, fixture(c.file)), ok);
+        EXPECT_TRUE(ok) << reader.GetLastErrorText();
+        if (!c.checkNames)
+            for (Extracted& f : files)
+                f.name.clear();
+        EXPECT_EQ(files, c.expected);
+        EXPECT_TRUE(reader.ExtractNext()) << "the end stays the end";
+        EXPECT_EQ(reader.GetCurrentName(), "");
+    }
+}
+
+TEST(RarReader, ListsEntriesAndMarksDirectories) {
+    CRarReader reader;
+    open(reader, fixture("sfx.exe"));
+    std::vector<std::string> names;
+    for (const RarEntry& e : reader.GetEntries())
+        names.push_back(e.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"test.txt", "testshortcut.lnk", "testdir\\test.txt",
+                                               "testdir\\", "testemptydir\\"}));
+    bool ok = false;
+    extractAll(reader, ok);
+    EXPECT_TRUE(ok);
+}
+
+struct RefusedCase {
+    const char* file;
+    bool opens;
+    const char* error;
+};
+
+TEST(RarReader, RefusesWhatItCannotDecodeWithAClearError) {
+    const RefusedCase cases[] = {
+        {"rar5_stored.rar", false, "RAR 5 archives are not supported"},
+        {"encryption_header.rar", false, "encrypted archives are not supported"},
+        {"encryption_data.rar", true, "foo.txt: encrypted entries are not supported"},
+        {"encryption_partially.rar", true, "encrypted entries are not supported"},
+    };
+    for (const RefusedCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::vector<uint8_t> bytes = fixture(c.file);
+        CRarReader reader;
+        const bool opened = reader.OpenArchive(
+            new CSimpleMemReadStream(bytes.data(), static_cast<int>(bytes.size())));
+        ASSERT_EQ(opened, c.opens) << reader.GetLastErrorText();
+        if (opened) {
+            bool ok = true;
+            extractAll(reader, ok);
+            EXPECT_FALSE(ok);
+            EXPECT_FALSE(reader.ExtractNext()) << "a failure sticks";
+        }
+        EXPECT_NE(reader.GetLastErrorText().find(c.error), std::string::npos)
+            << reader.GetLastErrorText();
+    }
+}
+
+TEST(RarReader, RefusesStreamsWithoutARar4Marker) {
+    const std::vector<std::vector<uint8_t>> inputs = {
+        {},
+        {'R', 'a', 'r', '!'},
+        std::vector<uint8_t>(5000, 'x'),
+        {'R', 'E', '~', '^', 0, 0, 0, 0},
+    };
+    for (const auto& bytes : inputs) {
+        CRarReader reader;
+        EXPECT_FALSE(reader.OpenArchive(
+            new CSimpleMemReadStream(bytes.data(), static_cast<int>(bytes.size()))));
+        EXPECT_FALSE(reader.GetLastErrorText().empty());
+    }
+    CRarReader reader;
+    EXPECT_FALSE(reader.OpenArchive(nullptr));
+}
+
+// Patches one field of the last compressed file's header of a real archive.
+struct PatchCase {
+    const char* what;
+    std::function<void(uint8_t* header)> edit;
+    const char* error;
+};
+
+TEST(RarReader, FailsCleanlyOnLyingHeaders) {
+    const PatchCase cases[] = {
+        {"file CRC", [](uint8_t* h) { h[16] ^= 0x01; }, "CRC error"},
+        {"unpack version 2.0", [](uint8_t* h) { h[24] = 20; }, "unpack version 20"},
+        {"unpack version 1.5", [](uint8_t* h) { h[24] = 15; }, "unpack version 15"},
+        {"unknown method", [](uint8_t* h) { h[25] = 0x39; }, "unknown method"},
+        {"huge unpacked size", [](uint8_t* h) { rartest::putLe32(h + 11, 0xFFFFFFF0); },
+         "too large"},
+        // The high size parts then come from the name's first bytes.
+        {"64-bit sizes", [](uint8_t* h) { h[4] |= 0x01; }, "too large"},
+        {"packed size past the end", [](uint8_t* h) { rartest::putLe32(h + 7, 0x7FFFFFF0); },
+         "past the end"},
+        {"name longer than the header", [](uint8_t* h) { h[26] = 0xFF; }, "past its header"},
+        {"stored with mismatched sizes", [](uint8_t* h) { h[25] = kRarMethodStored; },
+         "different packed and unpacked sizes"},
+        {"split entry", [](uint8_t* h) { h[3] |= kRarFileSplitAfter; }, "split"},
+    };
+    const std::vector<uint8_t> original = fixture("compress_normal.rar");
+    const std::vector<size_t> offsets = rartest::fileBlockOffsets(original);
+    ASSERT_EQ(offsets.size(), 6u);
+    for (const PatchCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> bytes = original;
+        rartest::patchHeader(bytes, offsets[3], c.edit);
+        CRarReader reader;
+        bool ok = true;
+        const std::vector<Extracted> files = extractAll(open(reader, bytes), ok);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(files.size(), 3u) << "the files before the damaged one come out";
+        EXPECT_NE(reader.GetLastErrorText().find(c.error), std::string::npos)
+            << reader.GetLastErrorText();
+    }
+}
+
+TEST(RarReader, ChecksTheCrcOfStoredFilesItself) {
+    std::vector<uint8_t> bytes = fixture("windows.rar");
+    const std::vector<size_t> offsets = rartest::fileBlockOffsets(bytes);
+    ASSERT_EQ(offsets.size(), 5u);
+    rartest::patchHeader(bytes, offsets[2], [](uint8_t* h) { h[19] ^= 0x80; });
+    CRarReader reader;
+    bool ok = true;
+    const std::vector<Extracted> files = extractAll(open(reader, bytes), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(reader.GetLastErrorText(), "testshortcut.lnk: CRC mismatch");
+}
+
+TEST(RarReader, SurvivesEveryTruncation) {
+    for (const char* file : {"basic.rar", "compress_normal.rar", "sfx.exe"}) {
+        SCOPED_TRACE(file);
+        const std::vector<uint8_t> bytes = fixture(file);
+        const size_t step = bytes.size() / 400 + 1;
+        for (size_t length = 0; length < bytes.size(); length += step) {
+            CRarReader reader;
+            if (!reader.OpenArchive(
+                    new CSimpleMemReadStream(bytes.data(), static_cast<int>(length))))
+                continue;
+            bool ok = true;
+            extractAll(reader, ok);
+        }
+    }
+}
+
+TEST(RarReader, FailsOnDamagedLibarchiveTestArchives) {
+    for (const char* file : {"invalid1.rar", "overflow.rar", "ppmd_use_after_free.rar"}) {
+        SCOPED_TRACE(file);
+        const std::vector<uint8_t> bytes = fixture(file);
+        CRarReader reader;
+        bool ok = false;
+        if (reader.OpenArchive(
+                new CSimpleMemReadStream(bytes.data(), static_cast<int>(bytes.size()))))
+            extractAll(reader, ok);
+        EXPECT_FALSE(ok);
+        EXPECT_FALSE(reader.GetLastErrorText().empty());
+    }
+}
+
+} // namespace
