@@ -2,12 +2,8 @@
 
 #include "app/command_line.h"
 
-#include <cwctype>
 
-namespace {
-
-// A decimal window handle as the client writes it; anything unreadable is 0.
-uint64_t parseHandle(const std::wstring& token) {
+uint64_t parseDecimalHandle(const std::wstring& token) {
     uint64_t value = 0;
     for (const wchar_t c : token) {
         if (c < L'0' || c > L'9')
@@ -20,8 +16,6 @@ uint64_t parseHandle(const std::wstring& token) {
     return value;
 }
 
-} // namespace
-
 InitArguments applyRunArgument(int runCode, const std::wstring& argument) {
     InitArguments a;
     a.sCmdArgument = argument;
@@ -31,7 +25,7 @@ InitArguments applyRunArgument(int runCode, const std::wstring& argument) {
         a.sInstallFolder = argument;
         break;
     case rcDownload:
-        a.hDownloadOwner = parseHandle(argument.substr(0, argument.find(L' ')));
+        a.hDownloadOwner = parseDecimalHandle(argument.substr(0, argument.find(L' ')));
         break;
     case rcSetLongName: {
         const size_t open = argument.find(L'"');

@@ -1,5 +1,7 @@
 #include "system/assistant_entry_win.h"
 
+#include "app/init_arguments.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -27,18 +29,6 @@ bool isAdministratorsMember() {
 
 } // namespace
 
-unsigned long long parseWindowHandleArgument(const std::wstring& text) {
-    if (text.empty() || text.size() > 19)
-        return 0;
-    unsigned long long value = 0;
-    for (const wchar_t c : text) {
-        if (c < L'0' || c > L'9')
-            return 0;
-        value = value * 10 + static_cast<unsigned long long>(c - L'0');
-    }
-    return value;
-}
-
 void runAssistantEntry(const std::wstring& fullCommandLine) {
     int count = 0;
     std::unique_ptr<LPWSTR, LocalFreeDeleter> args(
@@ -46,7 +36,7 @@ void runAssistantEntry(const std::wstring& fullCommandLine) {
     if (!args || count != 2)
         return;
     const HWND launcher =
-        reinterpret_cast<HWND>(static_cast<uintptr_t>(parseWindowHandleArgument(args.get()[1])));
+        reinterpret_cast<HWND>(static_cast<uintptr_t>(parseDecimalHandle(args.get()[1])));
     if (!isAdministratorsMember()) {
         ::SendNotifyMessageW(launcher, eWindowsMessage_AssistantNoRights, 0, 0);
         return;

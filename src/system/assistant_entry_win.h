@@ -11,6 +11,3 @@ constexpr unsigned eWindowsMessage_AssistantNoRights = 2326;
 // window handle in decimal) and the Administrators membership; returns when
 // the assistant is done. Anything else returns at once.
 void runAssistantEntry(const std::wstring& fullCommandLine);
-
-// The decimal window handle of an assistant argument; 0 when unreadable.
-unsigned long long parseWindowHandleArgument(const std::wstring& text);

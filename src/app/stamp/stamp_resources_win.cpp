@@ -9,11 +9,6 @@ std::wstring widen(const char* ascii) {
     return std::wstring(ascii, ascii + strlen(ascii));
 }
 
-const StampSlot& slotOf(const char* type) {
-    const StampSlot* slot = findStampSlot(type);
-    return slot ? *slot : kStampSlots[0];
-}
-
 // The image file may be briefly locked (an antivirus scan, a copy in
 // progress): retry for about two and a half seconds.
 constexpr int kReadAttempts = 11;
@@ -50,13 +45,15 @@ std::optional<std::basic_string_view<uint8_t>> getStampResource(const char* type
 }
 
 std::string readStampValue(const char* type, int id, HMODULE module) {
-    const auto r = getStampResource(type, id, module);
-    return r ? readStampValueFrom(slotOf(type), r->data(), r->size()) : std::string();
+    const StampSlot* slot = findStampSlot(type);
+    const auto r = slot ? getStampResource(type, id, module) : std::nullopt;
+    return r ? readStampValueFrom(*slot, r->data(), r->size()) : std::string();
 }
 
 std::vector<std::string> readStampList(const char* type, int id, HMODULE module) {
-    const auto r = getStampResource(type, id, module);
-    return r ? readStampListFrom(slotOf(type), r->data(), r->size()) : std::vector<std::string>();
+    const StampSlot* slot = findStampSlot(type);
+    const auto r = slot ? getStampResource(type, id, module) : std::nullopt;
+    return r ? readStampListFrom(*slot, r->data(), r->size()) : std::vector<std::string>();
 }
 
 DWORD computeLauncherCrc(const uint8_t* image, size_t length, int variant, uint32_t& crc) {
