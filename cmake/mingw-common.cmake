@@ -8,5 +8,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Only system DLLs at run time: the C/C++ runtime and winpthread are linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Test executables run under Wine (cmake/wine-session.sh prepares the prefix).
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test executables run under Wine (cmake/wine-session.sh prepares the prefix;
+# wine-run.sh retries a wine start that died before printing anything).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
