@@ -37,9 +37,10 @@ build/win32/build.ninja:
 
 native: build/native/build.ninja
 	cmake --build build/native -j $(JOBS)
-win64: build/win64/build.ninja
+# The Windows trees pack their branding with the native launcher-tool.
+win64: native build/win64/build.ninja
 	cmake --build build/win64 -j $(JOBS)
-win32: build/win32/build.ninja
+win32: native build/win32/build.ninja
 	cmake --build build/win32 -j $(JOBS)
 
 native-tests: native

@@ -1,9 +1,9 @@
 # Third-party libraries: Debian's -dev packages natively, the cross-built
 # prefix (deps/build-deps.sh) for the Windows trees.
 if(WIN32)
-    # Debian's mingw zlib also ships an import library; link the static one
-    # so the launcher needs no zlib1.dll.
-    set(ZLIB_USE_STATIC_LIBS ON)
+    # Only static libraries: Debian's mingw zlib also ships an import library,
+    # and the launcher must need no DLL beyond the system's.
+    set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 endif()
 find_package(ZLIB REQUIRED)
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
@@ -26,6 +26,7 @@ if(NOT TARGET tinyxml2::tinyxml2)
 endif()
 find_package(LibArchive REQUIRED)
 if(WIN32)
-    # The cross-built libarchive is static.
+    # The cross-built libarchive is static and checks RAR data with zlib's crc32.
     set_property(TARGET LibArchive::LibArchive APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC)
+    set_property(TARGET LibArchive::LibArchive APPEND PROPERTY INTERFACE_LINK_LIBRARIES ZLIB::ZLIB)
 endif()

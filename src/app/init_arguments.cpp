@@ -2,7 +2,6 @@
 
 #include "app/command_line.h"
 
-
 uint64_t parseDecimalHandle(const std::wstring& token) {
     uint64_t value = 0;
     for (const wchar_t c : token) {

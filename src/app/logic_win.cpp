@@ -1,5 +1,6 @@
 #include "app/logic_win.h"
 
+#include "app/config/install_folder_win.h"
 #include "app/init_arguments.h"
 #include "app/log/run_log_win.h"
 #include "app/stamp/stamp_resources_win.h"
@@ -7,8 +8,9 @@
 #include "base/reg_key_win.h"
 #include "system/install_folder_list_win.h"
 
-bool CLogic::preinit() {
-    return true;
+CLogic::~CLogic() {
+    if (g_pLangTable == &languages.table)
+        g_pLangTable = nullptr;
 }
 
 void CLogic::setCommandLine(const CommandLineState& state, HANDLE hMutex) {
@@ -59,23 +61,42 @@ void CLogic::reportRunMode() {
 }
 
 bool CLogic::init(int runCode, const std::wstring& argument) {
-    bDebugMode = readDebugMode();
-    const InitArguments args = applyRunArgument(runCode, argument);
     nRunCode = runCode;
+    const InitArguments args = applyRunArgument(runCode, argument);
     sCmdArgument = args.sCmdArgument;
     hDownloadOwner = args.hDownloadOwner;
     if (!args.sInstallFolder.empty())
         sInstallFolder = args.sInstallFolder;
+    bDebugMode = readDebugMode();
+
+    readLauncherKeys();
     sUpdatePath = readStampValue("UPDATE_PATH", 133);
+    if (sUpdatePath.empty())
+        sUpdatePath = settings.sConfigUpdatePath;
+    readThemeKeys();
 
     reportRunMode();
+    if (nRunMode == rmUnknown)
+        return false;
     if (nRunMode != rmUpdate)
         bFastMode = false;
     nFormSize = formSizeForRunMode(nRunMode);
-    return nRunMode != rmUnknown;
+
+    if (!selectStartLanguage())
+        return false;
+    if (bUseServer)
+        prepareServerData();
+    return true;
 }
 
 bool CLogic::run() {
+    const bool folderGiven = nRunMode == rmSetLongName ||
+                             (nRunMode == rmUninstaller &&
+                              (nRunCode == rcUninstallFrom || nRunCode == rcUninstallFromGuest));
+    if (proposeInstallFolder(folderGiven ? sInstallFolder : std::wstring()))
+        log(L"Install folder: " + sInstallFolder);
+    if (nRunMode == rmUpdate || nRunMode == rmDownload)
+        clearVirtualStore(sInstallFolder, pLog);
     return true;
 }
 
@@ -84,4 +105,5 @@ void CLogic::uninit() {
     log(L"--- Start Uninit ---");
     log(L"");
     log(L"--- Uninit finished ---");
+    g_pLangTable = nullptr;
 }

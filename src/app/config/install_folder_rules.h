@@ -19,7 +19,8 @@ bool configCrcDiffers(const std::vector<uint8_t>& stored, uint32_t crc);
 std::vector<uint8_t> configCrcBytes(uint32_t crc);
 
 // The per-user VirtualStore copy of `installFolder` under `localAppData`;
-// nullopt for folders without a drive ("C:\") or shorter than 4 characters.
+// nullopt for folders without a drive ("C:\"), shorter than 4 characters
+// or with a "." or ".." step, and when `localAppData` is unknown (empty).
 std::optional<std::wstring> virtualStorePath(const std::wstring& localAppData,
                                              const std::wstring& installFolder);
 

@@ -1,24 +1,16 @@
 #include "ui/lang/language_win.h"
 
 #include "ui/lang/lang_locale_win.h"
-#include "ui/lang/utf8_text.h"
 
-#include "app/log/log_file_io_win.h"
+#include "app/config/user_settings_win.h"
 #include "app/log/run_log_win.h"
 #include "app/run_mode.h"
 #include "app/stamp/stamp_resources_win.h"
-#include "base/reg_key_win.h"
-
-#include <optional>
 
 namespace {
 
-constexpr size_t kMaxRememberedChars = 50;
-constexpr wchar_t kLanguageValue[] = L"Language";
-
-std::wstring languageKeyPath(const std::string& regPath) {
-    return wideFromUtf8(regPath) + L"\\Language";
-}
+// HKEY_CURRENT_USER\<regPath>\Language, value "Language".
+constexpr wchar_t kLanguageKey[] = L"Language";
 
 LanguageCandidates gatherCandidates(const CLauncherLanguages& languages,
                                     const std::string& regPath) {
@@ -40,21 +32,13 @@ void logLines(CLogImplW* log, const std::vector<std::wstring>& lines) {
 } // namespace
 
 std::string readRememberedLanguage(const std::string& regPath) {
-    CRegKey key;
-    if (!key.openRead(HKEY_CURRENT_USER, languageKeyPath(regPath)))
-        return {};
-    const std::optional<std::wstring> code = key.readString(kLanguageValue, kMaxRememberedChars);
-    if (!code)
-        return {};
-    return utf8FromWide(code->c_str(), code->size()).value_or(std::string());
+    return readUserSetting(regPath, kLanguageKey, kLanguageKey);
 }
 
 bool saveLanguage(const std::string& regPath, const std::string& code, int runMode) {
     if (runMode == rmDownload)
         return true;
-    CRegKey key;
-    return key.create(HKEY_CURRENT_USER, languageKeyPath(regPath)) &&
-           key.writeString(kLanguageValue, wideFromUtf8(code));
+    return writeUserSetting(regPath, kLanguageKey, kLanguageKey, code);
 }
 
 bool chooseLanguage(CLauncherLanguages& languages, int runMode, const std::string& regPath,

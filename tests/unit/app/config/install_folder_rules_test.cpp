@@ -22,6 +22,14 @@ TEST(InstallFolderRules, VirtualStorePath) {
     EXPECT_EQ(virtualStorePath(local, L"C:\\"), std::nullopt);
     EXPECT_EQ(virtualStorePath(local, L"\\\\server\\share\\Game"), std::nullopt);
     EXPECT_EQ(virtualStorePath(local, L"Games\\Demo"), std::nullopt);
+    EXPECT_EQ(virtualStorePath(L"", L"C:\\Games"), std::nullopt)
+        << "never a path from the drive root";
+    for (const wchar_t* climbing :
+         {L"C:\\Games\\..\\..\\Windows", L"C:\\..", L"C:\\Games\\.\\x", L"C:\\Games/../../Windows"})
+        EXPECT_EQ(virtualStorePath(local, climbing), std::nullopt)
+            << "deleting would leave VirtualStore";
+    EXPECT_EQ(virtualStorePath(local, L"C:\\Games\\..x\\a.b"),
+              L"C:\\Users\\p\\AppData\\Local\\VirtualStore\\Games\\..x\\a.b");
 }
 
 TEST(InstallFolderRules, ProposedFolder) {
