@@ -1,25 +1,10 @@
 #include "base/folder_tree_win.h"
 
+#include "base/handle_win.h"
+
 #include <windows.h>
 
 namespace {
-
-// Owns a FindFirstFileW search.
-class CFindHandle {
-public:
-    explicit CFindHandle(HANDLE h) : h_(h) {}
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    ~CFindHandle() {
-        if (h_ != INVALID_HANDLE_VALUE)
-            ::FindClose(h_);
-    }
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
 
 bool isDotEntry(const wchar_t* name) {
     return (name[0] == L'.' && name[1] == 0) ||
@@ -35,7 +20,7 @@ void deleteFileForced(const std::wstring& path, DWORD attributes) {
 void deleteContent(const std::wstring& folder) {
     WIN32_FIND_DATAW found{};
     CFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (!search.valid())
+    if (!search.isOpen())
         return;
     do {
         if (isDotEntry(found.cFileName))

@@ -35,3 +35,20 @@ public:
 private:
     HANDLE h_ = nullptr;
 };
+
+// A FindFirstFileW search, closed with FindClose on every way out.
+class CFindHandle {
+public:
+    explicit CFindHandle(HANDLE h) : hFind(h) {}
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+    ~CFindHandle() {
+        if (isOpen())
+            ::FindClose(hFind);
+    }
+    HANDLE get() const { return hFind; }
+    bool isOpen() const { return hFind != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE hFind;
+};

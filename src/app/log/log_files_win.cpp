@@ -2,29 +2,13 @@
 
 #include "app/log/log_file_names.h"
 #include "base/file_win.h"
+#include "base/handle_win.h"
 
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace {
-
-// A FindFirstFileW search, closed with FindClose on every way out.
-class CFindHandle {
-public:
-    explicit CFindHandle(HANDLE h) : hFind(h) {}
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    ~CFindHandle() {
-        if (isOpen())
-            ::FindClose(hFind);
-    }
-    HANDLE get() const { return hFind; }
-    bool isOpen() const { return hFind != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE hFind;
-};
 
 enum EEntryKind { eEntry_Folder, eEntry_File };
 

@@ -11,6 +11,7 @@
 #include "ui/lang/language_win.h"
 
 #include "support/files_win.h"
+#include "support/launcher_image_win.h"
 #include "support/message_box_watcher_win.h"
 #include "support/process_win.h"
 #include "support/temp_folder_win.h"
@@ -22,19 +23,12 @@
 namespace {
 
 using testwin::CTempFolder;
+using testwin::launcherImage;
 using testwin::readText;
+using testwin::widen;
+using testwin::writeImage;
 
 const char kRegPath[] = "SOFTWARE\\Velmora Games\\Skyreach";
-
-std::wstring widen(const char* s) {
-    return std::wstring(s, s + strlen(s));
-}
-
-std::vector<uint8_t> launcherImage() {
-    std::vector<uint8_t> image;
-    EXPECT_EQ(readWholeFile(widen(LAUNCHER_EXE_PATH), image), 0u);
-    return image;
-}
 
 uint32_t brandingConfigCrc() {
     std::vector<uint8_t> bytes;
@@ -59,9 +53,7 @@ struct LauncherRun {
 // and runs it there to its end.
 LauncherRun runLauncher(const CTempFolder& folder, const std::vector<uint8_t>& image,
                         bool guest = false) {
-    EXPECT_EQ(
-        writeWholeFile(folder / L"Launcher.exe", image.data(), static_cast<DWORD>(image.size())),
-        0u);
+    writeImage(folder / L"Launcher.exe", image);
     if (guest)
         writeWholeFile(folder / L"guest.dat", "", 0);
     testwin::CMessageBoxWatcher watcher(0);
@@ -111,7 +103,7 @@ TEST_F(LauncherConfigExe, TheRegistryChoosesTheTheme) {
 std::vector<uint8_t> rebrandedImage(const CTempFolder& work, const std::vector<uint8_t>& archive) {
     const std::wstring path = work / L"rebranded.exe";
     const std::vector<uint8_t> image = launcherImage();
-    writeWholeFile(path, image.data(), static_cast<DWORD>(image.size()));
+    writeImage(path, image);
     HANDLE update = ::BeginUpdateResourceW(path.c_str(), FALSE);
     EXPECT_NE(update, nullptr);
     EXPECT_TRUE(::UpdateResourceW(

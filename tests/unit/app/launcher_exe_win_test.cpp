@@ -7,32 +7,21 @@
 #include "stamp_writer.h"
 
 #include "support/files_win.h"
+#include "support/launcher_image_win.h"
 #include "support/message_box_watcher_win.h"
 #include "support/process_win.h"
 #include "support/temp_folder_win.h"
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 using testwin::CTempFolder;
 using testwin::filesIn;
+using testwin::launcherImage;
 using testwin::readText;
-
-std::wstring widen(const char* s) {
-    return std::wstring(s, s + strlen(s));
-}
-
-std::vector<uint8_t> launcherImage() {
-    std::vector<uint8_t> image;
-    EXPECT_EQ(readWholeFile(widen(LAUNCHER_EXE_PATH), image), 0u);
-    return image;
-}
-
-void writeImage(const std::wstring& path, const std::vector<uint8_t>& image) {
-    ASSERT_EQ(writeWholeFile(path, image.data(), static_cast<DWORD>(image.size())), 0u);
-}
+using testwin::widen;
+using testwin::writeImage;
 
 // The checksum as the studio's tool computes it: slot sizes from the
 // image's own resource directory.
