@@ -75,6 +75,10 @@ std::optional<long long> parseConfigInt(std::string_view text) {
         base = 16;
         text.remove_prefix(2);
     }
+    // from_chars takes a minus of its own: "--5" or "0x-5" is no number, and
+    // negating its LLONG_MIN would overflow.
+    if (!text.empty() && text.front() == '-')
+        return std::nullopt;
     long long value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (ec != std::errc() || end != text.data() + text.size() || text.empty())

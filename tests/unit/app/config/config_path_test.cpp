@@ -54,6 +54,11 @@ TEST_F(ConfigPath, Numbers) {
     EXPECT_EQ(parseConfigInt(""), std::nullopt);
     EXPECT_EQ(parseConfigInt("0x"), std::nullopt);
     EXPECT_EQ(parseConfigInt("99999999999999999999999"), std::nullopt);
+    // One sign only, before any "0x"; a second would reach LLONG_MIN and overflow.
+    for (const char* text :
+         {"--5", "0x-5", "-0x-5", "--9223372036854775808", "-0x-8000000000000000"})
+        EXPECT_EQ(parseConfigInt(text), std::nullopt) << text;
+    EXPECT_EQ(parseConfigInt("-0x7FFFFFFFFFFFFFFF"), -0x7FFFFFFFFFFFFFFF);
     EXPECT_EQ(parseConfigBool("0"), false);
     EXPECT_EQ(parseConfigBool("TRUE"), std::nullopt);
 }
