@@ -24,6 +24,13 @@ if(NOT TARGET tinyxml2::tinyxml2)
     set_target_properties(tinyxml2::tinyxml2 PROPERTIES IMPORTED_LOCATION ${TINYXML2_LIBRARY}
         INTERFACE_INCLUDE_DIRECTORIES ${TINYXML2_INCLUDE_DIR})
 endif()
+# picohttpparser: two files from Debian's h2o sources, built into the prefix
+# for every tree (deps/recipes.sh); no CMake config.
+find_path(PICOHTTPPARSER_INCLUDE_DIR picohttpparser.h REQUIRED)
+find_library(PICOHTTPPARSER_LIBRARY NAMES picohttpparser REQUIRED)
+add_library(picohttpparser::picohttpparser UNKNOWN IMPORTED)
+set_target_properties(picohttpparser::picohttpparser PROPERTIES IMPORTED_LOCATION ${PICOHTTPPARSER_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${PICOHTTPPARSER_INCLUDE_DIR})
 find_package(LibArchive REQUIRED)
 if(WIN32)
     # The cross-built libarchive is static and checks RAR data with zlib's crc32.

@@ -3,10 +3,14 @@
 //   stamp SOURCE.exe COPY.exe TYPE=VALUE...   write values into a copy
 //   stamp --show FILE.exe                     print the stamped values
 //   crc FILE.exe [--variant 0|1]              the launcher checksum
+//   publish CLIENT LAYOUT OUT                 an update-server tree
+//   verify INSTALL MANIFEST                   compare an install with it
 #include "image_file.h"
 #include "lso_command.h"
 #include "pack_command.h"
+#include "publish_command.h"
 #include "stamp_writer.h"
+#include "verify_command.h"
 
 #include "app/stamp/pe_resources.h"
 #include "app/stamp/stamp_slots.h"
@@ -25,8 +29,19 @@ int usage() {
                  "       launcher-tool crc FILE.exe [--variant 0|1]\n"
                  "       launcher-tool pack FOLDER OUT.rar\n"
                  "       launcher-tool lso TABLE.txt OUT.lso | lso --dump IN.lso\n"
+                 "       launcher-tool publish CLIENT_FOLDER LAYOUT.txt OUT_FOLDER\n"
+                 "       launcher-tool verify INSTALL_FOLDER update.xml|update.rxml\n"
+                 "                            [--platform 32|64] [--lang CODE] [--app EXEC]...\n"
                  "slot types: SERVER_URL (may repeat), UPDATE_PATH, LANGUAGE, AFFILIATE_ID,\n"
-                 "            REFERRER_ID, PROMOCODE\n");
+                 "            REFERRER_ID, PROMOCODE\n"
+                 "publish layout (one statement a line, '#' comments, \"quotes\" for blanks):\n"
+                 "  modification TEXT | client-version TEXT | ignore *\\NAME|*\\*.EXT|PATH\n"
+                 "  launcher version=A.B.C.D (file=Launcher.exe | size=N [crc=N]) [url=URL]\n"
+                 "  pack NAME.pkg full|ext|int|add [platform=32|64]\n"
+                 "    add PATH | rest | info LANG name=.. exec=.. [cmdl=..] [help=..] [sel=0|1]\n"
+                 "  increment NAME.pkg from=OLD_CLIENT_FOLDER [platform=32|64]\n"
+                 "verify exit code: 0 nothing differs, 1 files differ, are extra or broken,\n"
+                 "                  2 bad arguments or unreadable manifest\n");
     return 2;
 }
 
@@ -113,5 +128,9 @@ int main(int argc, char** argv) {
         return crcCommand(args);
     if (command == "lso")
         return lsoCommand(args);
+    if (command == "publish")
+        return publishCommand(args);
+    if (command == "verify")
+        return verifyCommand(args);
     return usage();
 }

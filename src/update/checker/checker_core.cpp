@@ -1,0 +1,120 @@
+#include "update/checker/checker_core.h"
+
+#include "update/checker/checker_records.h"
+#include "update/manifest/manifest_text.h"
+
+void CCheckerCore::useAddPkg(const uint8_t* bytes, size_t size) {
+    if (settings.bIsUpdate && !settings.bOnlyAddPackages)
+        settings.additionalPackages = parseAddPkg(bytes, size);
+}
+
+ManifestParseOptions CCheckerCore::parseOptions() const {
+    ManifestParseOptions options;
+    options.platform = settings.platform;
+    options.language = settings.language;
+    options.additionalPackages = settings.additionalPackages;
+    options.onlyAddPackages = settings.bOnlyAddPackages;
+    options.stopRequested = control.stopRequested;
+    return options;
+}
+
+bool CCheckerCore::parseDocuments(std::string_view newText, std::string_view oldText,
+                                  std::string& error) {
+    const ManifestParseOptions options = parseOptions();
+    std::string oldError;
+    if (oldText.empty() || !parseOldManifest(oldText, options, old, oldError))
+        settings.bQuickCheck = false;
+    return parseUpdateManifest(newText, options, manifest, error);
+}
+
+bool CCheckerCore::checkLauncher(const OwnLauncher& own) {
+    bNewLauncher = isLauncherOutdated(manifest.launcher, own);
+    if (bNewLauncher && !settings.bOnlyAddPackages)
+        runblocker::append(sRunBlockers, runblocker::kNewLauncherAvailable);
+    return bNewLauncher;
+}
+
+bool CCheckerCore::counts(const FileEntry& entry) const {
+    return entry.type != ptExt || settings.selectedApps.count(entry.exec) != 0;
+}
+
+bool CCheckerCore::differs(const std::wstring& path, const FileEntry& entry) {
+    if (settings.bQuickCheck) {
+        const auto it = old.files.find(path);
+        return it == old.files.end() || it->second.crc != entry.crc ||
+               it->second.size != entry.size;
+    }
+    FileDigest digest;
+    uint32_t systemError = 0;
+    return !digestFile(files, path, block, digest, systemError) || digest.crc != entry.crc ||
+           digest.size != entry.size;
+}
+
+void CCheckerCore::compareFiles() {
+    differing.clear();
+    size_t counter = 0;
+    for (const auto& [path, entry] : manifest.files) {
+        if (control.stopped())
+            return;
+        control.passed(counter);
+        if (counts(entry) && differs(path, entry))
+            differing.push_back({path, entry.pack});
+    }
+}
+
+void CCheckerCore::buildDownloadList() {
+    settings.protectedNames.insert(lowerWide(settings.launcherName));
+    compareFiles();
+    if (quickCheck()) {
+        bCanRun = !bNewLauncher && !settings.bQuickCheck;
+        if (bNewLauncher)
+            runblocker::append(sRunBlockers, runblocker::kNewLauncher);
+        else if (settings.bQuickCheck)
+            runblocker::append(sRunBlockers, runblocker::kFastCheck);
+    } else {
+        bCanRun = false;
+    }
+    packages = choosePackages(differing, manifest.increments, manifest.packs);
+    queue = queuePackages(packages, manifest.packs, nBytesTotal);
+}
+
+bool CCheckerCore::quickCheck() {
+    if (old.files.empty())
+        return false;
+    bModificationChanged = manifest.modification != old.modification;
+    if (bModificationChanged || !sameClientVersion(manifest.clientVersion, old.clientVersion))
+        return false;
+    size_t counter = 0;
+    for (const auto& [path, entry] : old.files) {
+        if (control.stopped())
+            return true;
+        control.passed(counter);
+        FileDigest digest;
+        uint32_t systemError = 0;
+        if (!digestFile(files, path, block, digest, systemError)) {
+            runblocker::append(sRunBlockers, runblocker::cantOpen(systemError, path));
+            return false;
+        }
+        if (digest.crc != entry.crc || digest.size != entry.size) {
+            runblocker::append(sRunBlockers, runblocker::crcMismatch(path));
+            return false;
+        }
+    }
+    return true;
+}
+
+CleanupRules CCheckerCore::cleanupRules(const ExpectedFiles& expected) const {
+    return {expected, settings.protectedNames, manifest.ignoredNames, manifest.ignoredPaths};
+}
+
+void CCheckerCore::runCleanup(bool dryRun) {
+    removed.clear();
+    if (settings.bQuickCheck || !settings.bCanDelete)
+        return;
+    if (bCanRun)
+        removed = cleanInstallFolder(files, cleanupRules(expectedFilesOf(old.files)), control,
+                                     dryRun, block);
+    else if (!settings.bOnlyAddPackages)
+        removed = cleanInstallFolder(files, cleanupRules(expectedFilesOf(manifest.files)), control,
+                                     dryRun, block);
+}

@@ -1,0 +1,90 @@
+#include "update/checker/local_install_files.h"
+
+#include "update/manifest/manifest_text.h"
+
+#include "ui/lang/utf8_text.h"
+
+#include <cerrno>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CLocalReadFile : public IReadFile {
+public:
+    explicit CLocalReadFile(const fs::path& path) : stream(path, std::ios::binary) {}
+    bool isOpen() const { return stream.is_open(); }
+    int64_t Read(void* dest, uint32_t count) override {
+        stream.read(static_cast<char*>(dest), static_cast<std::streamsize>(count));
+        if (stream.bad())
+            return -1;
+        return static_cast<int64_t>(stream.gcount());
+    }
+
+private:
+    std::ifstream stream;
+};
+
+EFolderEntryKind kindOf(const fs::directory_entry& entry) {
+    std::error_code ec;
+    if (entry.is_symlink(ec))
+        return EFolderEntryKind::Link;
+    if (entry.is_directory(ec))
+        return EFolderEntryKind::Folder;
+    if (entry.is_regular_file(ec))
+        return EFolderEntryKind::File;
+    return EFolderEntryKind::Other;
+}
+
+// Names are decoded as UTF-8 text, like the manifest's paths.
+std::wstring wideName(const fs::path& name) {
+    const std::u8string utf8 = name.u8string();
+    return wideFromUtf8(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
+
+} // namespace
+
+fs::path CLocalInstallFiles::resolve(const std::wstring& path) const {
+    std::string utf8 = utf8FromWide(path);
+    for (char& c : utf8)
+        if (c == '\\')
+            c = '/';
+    return path.empty() ? root : root / fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::unique_ptr<IReadFile> CLocalInstallFiles::OpenFile(const std::wstring& path,
+                                                        uint32_t& systemError) {
+    const fs::path full = resolve(path);
+    std::error_code ec;
+    if (!fs::is_regular_file(full, ec)) {
+        systemError = ec ? static_cast<uint32_t>(ec.value()) : static_cast<uint32_t>(ENOENT);
+        return nullptr;
+    }
+    auto file = std::make_unique<CLocalReadFile>(full);
+    if (!file->isOpen()) {
+        systemError = static_cast<uint32_t>(EACCES);
+        return nullptr;
+    }
+    return file;
+}
+
+bool CLocalInstallFiles::ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
+    entries.clear();
+    std::error_code ec;
+    fs::directory_iterator it(resolve(folder), ec), end;
+    for (; !ec && it != end; it.increment(ec))
+        entries.push_back({wideName(it->path().filename()), kindOf(*it)});
+    return !ec;
+}
+
+bool CLocalInstallFiles::RemoveFile(const std::wstring& path) {
+    std::error_code ec;
+    return fs::remove(resolve(path), ec);
+}
+
+bool CLocalInstallFiles::RemoveEmptyFolder(const std::wstring& folder) {
+    std::error_code ec;
+    const fs::path full = resolve(folder);
+    return fs::is_empty(full, ec) && fs::remove(full, ec);
+}

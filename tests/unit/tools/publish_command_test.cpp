@@ -1,0 +1,141 @@
+#include "publish_command.h"
+#include "publish_layout.h"
+#include "verify_command.h"
+
+#include "image_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(PublishLayout, RejectsMalformedLines) {
+    const std::vector<std::string> bad = {
+        "bogus x",
+        "pack a.zip full",
+        "pack ../a.pkg full",
+        "pack a.pkg Full",
+        "pack a.pkg full platform=16",
+        "pack a.pkg full\npack a.pkg ext",
+        "add x",
+        "pack a.pkg full\ninfo en name=x exec=y",
+        "pack a.pkg ext\ninfo en name=x",
+        "pack a.pkg ext\ninfo en name=x exec=y sel=2",
+        "increment i.pkg",
+        "increment i.pkg from=old\nadd x",
+        "launcher version=1.0.0.1",
+        "launcher size=3",
+        "launcher version=1.0.0.1 size=12x",
+        "launcher version=1.0.0.1 file=L.exe size=3",
+        "modification \"unclosed",
+        "pack a.pkg full\nrest extra",
+    };
+    for (const std::string& text : bad) {
+        PublishLayout layout;
+        std::string error;
+        EXPECT_FALSE(parsePublishLayout(text, layout, error)) << text;
+        EXPECT_NE(error.find("layout line"), std::string::npos) << text;
+    }
+}
+
+TEST(PublishLayout, ReadsEveryStatement) {
+    const std::string text = "# release\n"
+                             "modification \"R 7\"\n"
+                             "client-version 1.2.3\n"
+                             "launcher version=1.0.0.2 size=500 crc=77 url=http://x/L.exe\n"
+                             "pack base.pkg full platform=64\n"
+                             "  add bin/\n"
+                             "  rest\n"
+                             "pack tool.pkg ext\n"
+                             "  info en name=\"My Tool\" exec=tool.exe help=\"a\\nb\" sel=0\n"
+                             "increment p1.pkg from=../old\n"
+                             "ignore *\\*.dmp\n";
+    PublishLayout layout;
+    std::string error;
+    ASSERT_TRUE(parsePublishLayout(text, layout, error)) << error;
+    EXPECT_EQ(layout.modification, "R 7");
+    ASSERT_TRUE(layout.launcher);
+    EXPECT_EQ(layout.launcher->size, 500u);
+    EXPECT_EQ(layout.launcher->crc, 77u);
+    ASSERT_EQ(layout.packs.size(), 3u);
+    EXPECT_EQ(layout.packs[0].platform, 64);
+    EXPECT_EQ(layout.packs[0].adds, std::vector<std::string>{"bin"});
+    EXPECT_TRUE(layout.packs[0].rest);
+    ASSERT_EQ(layout.packs[1].infos.size(), 1u);
+    EXPECT_EQ(layout.packs[1].infos[0].name, "My Tool");
+    EXPECT_EQ(layout.packs[1].infos[0].help, "a\\nb");
+    EXPECT_FALSE(layout.packs[1].infos[0].sel);
+    EXPECT_EQ(layout.packs[2].from, "../old");
+    EXPECT_EQ(layout.ignores, std::vector<std::string>{"*\\*.dmp"});
+}
+
+class PublishTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::path(LAUNCHER_BINARY_DIR) / "publish_test" /
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(root);
+        write("client/bin/game.exe", "game v2");
+        write("client/data/a.pak", std::string(5000, 'a'));
+        write("client/tool.exe", "tool");
+        write("old/bin/game.exe", "game v1");
+        write("old/data/a.pak", std::string(5000, 'a'));
+        write("layout.txt", "modification r2\nclient-version 1.0.2\n"
+                            "pack base.pkg full\n  rest\n"
+                            "pack tool.pkg ext\n  info en name=Tool exec=tool.exe\n  add tool.exe\n"
+                            "increment inc.pkg from=old\n");
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    void write(const std::string& path, const std::string& text) {
+        fs::create_directories((root / path).parent_path());
+        std::ofstream(root / path, std::ios::binary) << text;
+    }
+    std::string at(const std::string& path) const { return (root / path).string(); }
+
+    fs::path root;
+};
+
+TEST_F(PublishTree, PublishesDeterministicallyAndVerifiesACopy) {
+    std::string error;
+    ASSERT_TRUE(publishRelease(at("client"), at("layout.txt"), at("out1"), error)) << error;
+    ASSERT_TRUE(publishRelease(at("client"), at("layout.txt"), at("out2"), error)) << error;
+    for (const char* name : {"base.pkg", "tool.pkg", "inc.pkg", "update.xml", "update.rxml"}) {
+        std::vector<uint8_t> first, second;
+        ASSERT_TRUE(readImageFile(at(std::string("out1/") + name), first, error)) << name;
+        ASSERT_TRUE(readImageFile(at(std::string("out2/") + name), second, error)) << name;
+        EXPECT_EQ(first, second) << name;
+    }
+
+    VerifyReport report;
+    ASSERT_TRUE(verifyInstall({at("client"), at("out1/update.rxml"), 2, "en", {}}, report, error))
+        << error;
+    EXPECT_TRUE(report.clean());
+
+    // The old client differs only in files the increment holds: it alone
+    // is queued when cheaper than base.pkg.
+    ASSERT_TRUE(verifyInstall({at("old"), at("out1/update.xml"), 2, "en", {}}, report, error));
+    EXPECT_EQ(report.differing,
+              (std::vector<std::string>{"bin\\game.exe (base.pkg)", "tool.exe (tool.pkg)"}));
+    ASSERT_EQ(report.downloads.size(), 1u);
+    EXPECT_EQ(report.downloads[0].rfind("inc.pkg ", 0), 0u);
+}
+
+TEST_F(PublishTree, RefusesWhatTheLauncherCouldNotUnpack) {
+    std::string error;
+    write("client/caf\xC3\xA9.txt", "x");
+    EXPECT_FALSE(publishRelease(at("client"), at("layout.txt"), at("out"), error));
+    EXPECT_NE(error.find("ASCII"), std::string::npos);
+    fs::remove(root / "client/caf\xC3\xA9.txt");
+    write("layout.txt", "pack base.pkg full\n  add nothing/here\n");
+    EXPECT_FALSE(publishRelease(at("client"), at("layout.txt"), at("out"), error));
+    EXPECT_NE(error.find("matches no file"), std::string::npos);
+}
+
+} // namespace

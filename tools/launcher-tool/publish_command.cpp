@@ -1,0 +1,252 @@
+#include "publish_command.h"
+
+#include "image_file.h"
+#include "zip_writer.h"
+
+#include "app/stamp/pe_resources.h"
+#include "app/stamp/stamp_slots.h"
+#include "base/crc32.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isPlainAscii(const std::string& name) {
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u < 0x7F;
+    });
+}
+
+fs::path clientPath(const std::string& folder, const std::string& path) {
+    std::string generic = path;
+    std::replace(generic.begin(), generic.end(), '\\', '/');
+    return fs::path(folder) / generic;
+}
+
+std::vector<std::string> filesUnder(const std::vector<std::string>& paths, const std::string& add) {
+    std::vector<std::string> found;
+    for (const std::string& path : paths)
+        if (path == add || (path.size() > add.size() && path.compare(0, add.size(), add) == 0 &&
+                            path[add.size()] == '\\'))
+            found.push_back(path);
+    return found;
+}
+
+bool sameBytes(const fs::path& a, const fs::path& b) {
+    std::vector<uint8_t> left, right;
+    std::string ignored;
+    return readImageFile(a.string(), left, ignored) && readImageFile(b.string(), right, ignored) &&
+           left == right;
+}
+
+fs::path besideLayout(const std::string& layoutFolder, const std::string& path) {
+    const fs::path p(path);
+    return p.is_absolute() ? p : fs::path(layoutFolder) / p;
+}
+
+bool packFiles(const LayoutPack& layoutPack, const std::vector<std::string>& paths,
+               const std::string& clientFolder, PublishedPack& pack, std::vector<uint8_t>& archive,
+               std::string& error) {
+    pack.file = layoutPack.file;
+    pack.type = layoutPack.type;
+    pack.platform = layoutPack.platform;
+    pack.infos = layoutPack.infos;
+    std::vector<ZipWriterEntry> entries;
+    for (const std::string& path : paths) {
+        ZipWriterEntry entry;
+        if (!readImageFile(clientPath(clientFolder, path).string(), entry.data, error))
+            return false;
+        if (entry.data.size() > UINT32_MAX) {
+            error = path + ": files of 4 GiB or more do not fit a package";
+            return false;
+        }
+        pack.files.push_back({path,
+                              Crc32(entry.data.data(), static_cast<unsigned>(entry.data.size())),
+                              entry.data.size()});
+        entry.name = path;
+        std::replace(entry.name.begin(), entry.name.end(), '\\', '/');
+        entries.push_back(std::move(entry));
+    }
+    if (!writeZip(entries, archive, error)) {
+        error = pack.file + ": " + error;
+        return false;
+    }
+    pack.crc = Crc32(archive.data(), static_cast<unsigned>(archive.size()));
+    pack.size = archive.size();
+    return true;
+}
+
+bool publishLauncher(const LayoutLauncher& layoutLauncher, const std::string& layoutFolder,
+                     const fs::path& out, PublishedLauncher& launcher, std::string& error) {
+    launcher.version = layoutLauncher.version;
+    launcher.url = layoutLauncher.url;
+    if (layoutLauncher.file.empty()) {
+        launcher.size = *layoutLauncher.size;
+        launcher.crc = layoutLauncher.crc;
+        return true;
+    }
+    std::vector<uint8_t> image;
+    if (!readImageFile(besideLayout(layoutFolder, layoutLauncher.file).string(), image, error))
+        return false;
+    if (!isPeImage(image.data(), image.size())) {
+        error = layoutLauncher.file + ": not a PE executable";
+        return false;
+    }
+    const StampSlotSize slotSize = [&](const StampSlot& slot) -> std::optional<size_t> {
+        const auto r =
+            findPeResource(image.data(), image.size(), slot.type, static_cast<uint16_t>(slot.id));
+        return r ? std::optional<size_t>(r->size) : std::nullopt;
+    };
+    launcher.size = image.size();
+    launcher.crc = computeLauncherCrcOfImage(image.data(), image.size(), 0, slotSize);
+    return writeImageFile((out / "Launcher.exe").string(), image, error);
+}
+
+bool readLayout(const std::string& layoutPath, PublishLayout& layout, std::string& error) {
+    std::vector<uint8_t> bytes;
+    if (!readImageFile(layoutPath, bytes, error))
+        return false;
+    return parsePublishLayout(std::string(bytes.begin(), bytes.end()), layout, error);
+}
+
+} // namespace
+
+bool collectClientFiles(const std::string& folder, std::vector<std::string>& paths,
+                        std::string& error) {
+    paths.clear();
+    const fs::path root(folder);
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) {
+        error = "not a folder: " + folder;
+        return false;
+    }
+    fs::recursive_directory_iterator it(root, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::u8string generic = it->path().lexically_relative(root).generic_u8string();
+        std::string path(generic.begin(), generic.end());
+        if (!isPlainAscii(path)) {
+            error = "name is not printable ASCII: " + path;
+            return false;
+        }
+        std::replace(path.begin(), path.end(), '/', '\\');
+        if (it->is_symlink(ec) || !(it->is_directory(ec) || it->is_regular_file(ec))) {
+            error = "neither a file nor a folder: " + path;
+            return false;
+        }
+        if (it->is_regular_file(ec))
+            paths.push_back(path);
+    }
+    if (ec) {
+        error = folder + ": " + ec.message();
+        return false;
+    }
+    std::sort(paths.begin(), paths.end());
+    return true;
+}
+
+bool assignClientFiles(const PublishLayout& layout, const std::string& clientFolder,
+                       const std::string& layoutFolder, const std::vector<std::string>& paths,
+                       std::map<size_t, std::vector<std::string>>& assigned, std::string& error) {
+    assigned.clear();
+    std::set<std::string> listed;
+    std::optional<size_t> restPack;
+    for (size_t i = 0; i < layout.packs.size(); ++i) {
+        std::set<std::string> files;
+        for (const std::string& add : layout.packs[i].adds) {
+            const std::vector<std::string> found = filesUnder(paths, add);
+            if (found.empty()) {
+                error = layout.packs[i].file + ": add matches no file: " + add;
+                return false;
+            }
+            files.insert(found.begin(), found.end());
+        }
+        if (layout.packs[i].rest) {
+            if (restPack) {
+                error = "rest in more than one pack";
+                return false;
+            }
+            restPack = i;
+        }
+        listed.insert(files.begin(), files.end());
+        assigned[i].assign(files.begin(), files.end());
+    }
+    if (restPack)
+        for (const std::string& path : paths)
+            if (!listed.count(path))
+                assigned[*restPack].push_back(path);
+    std::set<std::string> published;
+    for (size_t i = 0; i < layout.packs.size(); ++i)
+        published.insert(assigned[i].begin(), assigned[i].end());
+    for (size_t i = 0; i < layout.packs.size(); ++i) {
+        if (layout.packs[i].type != "increment")
+            continue;
+        const fs::path old = besideLayout(layoutFolder, layout.packs[i].from);
+        for (const std::string& path : published)
+            if (!sameBytes(clientPath(clientFolder, path), clientPath(old.string(), path)))
+                assigned[i].push_back(path);
+    }
+    for (auto& [index, files] : assigned)
+        std::sort(files.begin(), files.end());
+    return true;
+}
+
+bool publishRelease(const std::string& clientFolder, const std::string& layoutPath,
+                    const std::string& outFolder, std::string& error) {
+    PublishLayout layout;
+    std::vector<std::string> paths;
+    std::map<size_t, std::vector<std::string>> assigned;
+    const std::string layoutFolder = fs::path(layoutPath).parent_path().string();
+    if (!readLayout(layoutPath, layout, error) || !collectClientFiles(clientFolder, paths, error) ||
+        !assignClientFiles(layout, clientFolder, layoutFolder, paths, assigned, error))
+        return false;
+    const fs::path out(outFolder);
+    std::error_code ec;
+    fs::create_directories(out, ec);
+    if (ec) {
+        error = outFolder + ": " + ec.message();
+        return false;
+    }
+    PublishedRelease release{
+        layout.modification, layout.clientVersion, std::nullopt, {}, layout.ignores};
+    if (layout.launcher) {
+        release.launcher.emplace();
+        if (!publishLauncher(*layout.launcher, layoutFolder, out, *release.launcher, error))
+            return false;
+    }
+    for (size_t i = 0; i < layout.packs.size(); ++i) {
+        PublishedPack pack;
+        std::vector<uint8_t> archive;
+        if (!packFiles(layout.packs[i], assigned[i], clientFolder, pack, archive, error) ||
+            !writeImageFile((out / pack.file).string(), archive, error))
+            return false;
+        release.packs.push_back(std::move(pack));
+    }
+    const std::string xml = writeManifestXml(release);
+    std::vector<ZipWriterEntry> members(1);
+    members[0].name = "update.xml";
+    members[0].data.assign(xml.begin(), xml.end());
+    std::vector<uint8_t> rxml;
+    return writeImageFile((out / "update.xml").string(), members[0].data, error) &&
+           writeZip(members, rxml, error) &&
+           writeImageFile((out / "update.rxml").string(), rxml, error);
+}
+
+int publishCommand(const std::vector<std::string>& args) {
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: launcher-tool publish CLIENT_FOLDER LAYOUT.txt OUT_FOLDER\n");
+        return 2;
+    }
+    std::string error;
+    if (!publishRelease(args[0], args[1], args[2], error)) {
+        std::fprintf(stderr, "launcher-tool: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}

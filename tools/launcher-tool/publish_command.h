@@ -1,0 +1,34 @@
+// launcher-tool publish CLIENT LAYOUT OUT: turns a client folder and a
+// package layout (publish_layout.h) into an update-server tree: one zip
+// package per pack, "update.xml", "update.rxml" (a zip holding update.xml)
+// and, when the layout names one, "Launcher.exe". Same input, same bytes.
+#pragma once
+
+#include "manifest_writer.h"
+#include "publish_layout.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+// The client's files, relative, '\\'-separated, sorted bytewise. False with
+// `error` for a missing folder, a name outside printable ASCII (the launcher
+// unpacks names in the ANSI code page), or an entry that is a link or
+// neither a file nor a folder.
+bool collectClientFiles(const std::string& folder, std::vector<std::string>& paths,
+                        std::string& error);
+
+// Which client files each pack holds (by pack index, sorted). Increments are
+// filled by comparing with their old client folder (`layoutFolder` is the
+// base of relative from= folders). False with `error` for an add that
+// matches nothing or more than one pack with rest.
+bool assignClientFiles(const PublishLayout& layout, const std::string& clientFolder,
+                       const std::string& layoutFolder, const std::vector<std::string>& paths,
+                       std::map<size_t, std::vector<std::string>>& assigned, std::string& error);
+
+// Writes the server tree into `outFolder` (created when missing).
+bool publishRelease(const std::string& clientFolder, const std::string& layoutPath,
+                    const std::string& outFolder, std::string& error);
+
+// Returns the process exit code; messages go to stderr.
+int publishCommand(const std::vector<std::string>& args);

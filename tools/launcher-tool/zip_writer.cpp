@@ -1,0 +1,141 @@
+#include "zip_writer.h"
+
+#include <zlib.h>
+
+#include <climits>
+#include <memory>
+
+namespace {
+
+constexpr uint32_t kLocalSignature = 0x04034B50;
+constexpr uint32_t kCentralSignature = 0x02014B50;
+constexpr uint32_t kEndSignature = 0x06054B50;
+constexpr uint16_t kVersion = 20;
+constexpr uint16_t kStored = 0;
+constexpr uint16_t kDeflated = 8;
+constexpr size_t kMaxArchive = static_cast<size_t>(INT_MAX);
+
+void put16(std::vector<uint8_t>& out, uint32_t value) {
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t value) {
+    put16(out, value & 0xFFFF);
+    put16(out, value >> 16);
+}
+
+struct ZStreamEnd {
+    void operator()(z_stream* stream) const { deflateEnd(stream); }
+};
+
+// Raw deflate at the highest level; false when zlib fails.
+bool deflateRaw(const std::vector<uint8_t>& data, std::vector<uint8_t>& packed) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    const std::unique_ptr<z_stream, ZStreamEnd> owner(&stream);
+    packed.resize(deflateBound(&stream, static_cast<uLong>(data.size())));
+    stream.next_in = const_cast<Bytef*>(data.data());
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = packed.data();
+    stream.avail_out = static_cast<uInt>(packed.size());
+    if (deflate(&stream, Z_FINISH) != Z_STREAM_END)
+        return false;
+    packed.resize(stream.total_out);
+    return true;
+}
+
+struct PackedEntry {
+    uint16_t method = kStored;
+    uint32_t crc = 0;
+    std::vector<uint8_t> deflated; // empty when stored
+};
+
+bool packEntry(const ZipWriterEntry& entry, PackedEntry& packed, std::string& error) {
+    if (entry.name.empty() || entry.name.size() > 259) {
+        error = "zip entry name empty or longer than 259 bytes: " + entry.name;
+        return false;
+    }
+    if (entry.data.size() >= kMaxArchive) {
+        error = "zip entry too large: " + entry.name;
+        return false;
+    }
+    packed.crc =
+        static_cast<uint32_t>(crc32(0, entry.data.data(), static_cast<uInt>(entry.data.size())));
+    if (!entry.data.empty() && deflateRaw(entry.data, packed.deflated) &&
+        packed.deflated.size() < entry.data.size()) {
+        packed.method = kDeflated;
+    } else {
+        packed.deflated.clear();
+    }
+    return true;
+}
+
+// The fields local and central headers share, from "version needed" on.
+void putCommon(std::vector<uint8_t>& out, const ZipWriterEntry& entry, const PackedEntry& packed) {
+    put16(out, kVersion);
+    put16(out, 0); // flags
+    put16(out, packed.method);
+    put16(out, kZipFixedDosTime);
+    put16(out, kZipFixedDosDate);
+    put32(out, packed.crc);
+    put32(out, static_cast<uint32_t>(packed.method == kDeflated ? packed.deflated.size()
+                                                                : entry.data.size()));
+    put32(out, static_cast<uint32_t>(entry.data.size()));
+    put16(out, static_cast<uint32_t>(entry.name.size()));
+    put16(out, 0); // extra field length
+}
+
+} // namespace
+
+bool writeZip(const std::vector<ZipWriterEntry>& entries, std::vector<uint8_t>& out,
+              std::string& error) {
+    if (entries.size() > 0xFFFF) {
+        error = "more than 65535 entries in one zip archive";
+        return false;
+    }
+    std::vector<uint8_t> archive;
+    std::vector<uint8_t> central;
+    for (const ZipWriterEntry& entry : entries) {
+        PackedEntry packed;
+        if (!packEntry(entry, packed, error))
+            return false;
+        const auto offset = static_cast<uint32_t>(archive.size());
+        put32(archive, kLocalSignature);
+        putCommon(archive, entry, packed);
+        archive.insert(archive.end(), entry.name.begin(), entry.name.end());
+        const std::vector<uint8_t>& body =
+            packed.method == kDeflated ? packed.deflated : entry.data;
+        archive.insert(archive.end(), body.begin(), body.end());
+        if (archive.size() >= kMaxArchive) {
+            error = "zip archive of 2 GiB or more";
+            return false;
+        }
+        put32(central, kCentralSignature);
+        put16(central, kVersion); // made by
+        putCommon(central, entry, packed);
+        put16(central, 0); // comment length
+        put16(central, 0); // disk
+        put16(central, 0); // internal attributes
+        put32(central, 0); // external attributes
+        put32(central, offset);
+        central.insert(central.end(), entry.name.begin(), entry.name.end());
+    }
+    const auto directoryOffset = static_cast<uint32_t>(archive.size());
+    archive.insert(archive.end(), central.begin(), central.end());
+    put32(archive, kEndSignature);
+    put16(archive, 0);
+    put16(archive, 0);
+    put16(archive, static_cast<uint32_t>(entries.size()));
+    put16(archive, static_cast<uint32_t>(entries.size()));
+    put32(archive, static_cast<uint32_t>(central.size()));
+    put32(archive, directoryOffset);
+    put16(archive, 0); // comment length
+    if (archive.size() >= kMaxArchive) {
+        error = "zip archive of 2 GiB or more";
+        return false;
+    }
+    out.insert(out.end(), archive.begin(), archive.end());
+    return true;
+}
