@@ -290,16 +290,18 @@ def main(argv=None):
     except (OSError, ValueError, subprocess.CalledProcessError) as error:
         print(f"update_server: {error}", file=sys.stderr)
         return 2
-    done = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: done.set())
-    signal.signal(signal.SIGINT, lambda *_: done.set())
+    # A plain flag: setting an Event from a signal handler can deadlock on the
+    # lock the interrupted main thread holds inside Event.wait().
+    stop_requested = []
+    signal.signal(signal.SIGTERM, lambda *_: stop_requested.append(True))
+    signal.signal(signal.SIGINT, lambda *_: stop_requested.append(True))
     server.start()
     if arguments.port_file:
         _write_port_file(arguments.port_file, server.port)
     print(f"PORT={server.port}", flush=True)
     print(f"URL={server.base_url}", flush=True)
-    while not done.wait(0.5):
-        pass
+    while not stop_requested:
+        time.sleep(0.2)
     server.stop()
     return 0
 
