@@ -79,10 +79,12 @@ TEST_F(LauncherConfigExe, LogsTheConfigurationThemeAndLanguageSteps) {
     CTempFolder folder;
     const LauncherRun run = runLauncher(folder, launcherImage());
     EXPECT_TRUE(run.boxes.empty());
-    for (const char* line : {"Theme: themes\\default\\", "setup:", "reg:", "default:en",
+    for (const char* line : {"Theme: themes\\default\\", "setup:", "default:en",
                              "Launcher run mode:   rmInstall", "pLogic->init() succeed"})
         EXPECT_TRUE(hasLine(run.log, line)) << line << "\n" << run.log;
-    EXPECT_NE(run.log.find("\r\nlocal:"), std::string::npos);
+    // Other launcher runs may remember a language meanwhile: only the labels are fixed.
+    for (const char* label : {"\r\nreg:", "\r\nlocal:"})
+        EXPECT_NE(run.log.find(label), std::string::npos) << label;
     EXPECT_NE(run.log.find("\r\nInstall folder: "), std::string::npos) << run.log;
 }
 
