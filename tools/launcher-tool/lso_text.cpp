@@ -1,5 +1,6 @@
 #include "lso_text.h"
 
+#include "base/hex_digit.h"
 #include "base/mem_read_stream.h"
 #include "ui/lang/launcher_lang.h"
 #include "ui/lang/utf8_text.h"
@@ -17,16 +18,6 @@ bool isControl(unsigned char c) {
 
 std::string lineError(size_t line, const std::string& message) {
     return "line " + std::to_string(line) + ": " + message;
-}
-
-std::optional<int> hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return std::nullopt;
 }
 
 // The text after the tab with its escapes resolved; false with a reason.
@@ -60,8 +51,8 @@ bool unescapeText(std::string_view in, std::string& out, std::string& reason) {
             out.push_back('\\');
             break;
         case 'x': {
-            const auto hi = i + 1 < in.size() ? hexDigit(in[i + 1]) : std::nullopt;
-            const auto lo = i + 2 < in.size() ? hexDigit(in[i + 2]) : std::nullopt;
+            const auto hi = i + 1 < in.size() ? hexDigitValue(in[i + 1]) : std::nullopt;
+            const auto lo = i + 2 < in.size() ? hexDigitValue(in[i + 2]) : std::nullopt;
             if (!hi || !lo) {
                 reason = "\\x needs two hexadecimal digits";
                 return false;

@@ -11,13 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isPlainAscii(const std::string& name) {
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u >= 0x20 && u < 0x7F;
-    });
-}
-
 bool archiveName(const fs::path& relative, std::string& name, std::string& error) {
     const std::u8string generic = relative.generic_u8string();
     name.assign(generic.begin(), generic.end());
@@ -67,6 +60,13 @@ bool collectPackEntries(const std::string& folder, std::vector<RarWriterEntry>& 
     std::sort(entries.begin(), entries.end(),
               [](const RarWriterEntry& a, const RarWriterEntry& b) { return a.name < b.name; });
     return true;
+}
+
+bool isPlainAscii(const std::string& name) {
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u < 0x7F;
+    });
 }
 
 int packCommand(const std::vector<std::string>& args) {

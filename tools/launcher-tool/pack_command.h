@@ -15,5 +15,8 @@
 bool collectPackEntries(const std::string& folder, std::vector<RarWriterEntry>& entries,
                         std::string& error);
 
+// Printable ASCII only: the launcher reads entry names in the OEM code page.
+bool isPlainAscii(const std::string& name);
+
 // Returns the process exit code; messages go to stderr.
 int packCommand(const std::vector<std::string>& args);

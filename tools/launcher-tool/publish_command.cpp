@@ -1,5 +1,7 @@
 #include "publish_command.h"
 
+#include "pack_command.h"
+
 #include "image_file.h"
 #include "zip_writer.h"
 
@@ -16,13 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool isPlainAscii(const std::string& name) {
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u >= 0x20 && u < 0x7F;
-    });
-}
 
 fs::path clientPath(const std::string& folder, const std::string& path) {
     std::string generic = path;

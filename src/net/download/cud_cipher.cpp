@@ -1,6 +1,7 @@
 #include "net/download/cud_cipher.h"
 
 #include "base/buffer.h"
+#include "base/hex_digit.h"
 
 #include <openssl/evp.h>
 
@@ -10,16 +11,6 @@ namespace {
 
 constexpr size_t kKeyDigits = 32;
 constexpr unsigned kBlock = 16;
-
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool runCud(CCipher::EDirection direction, std::string_view keyText, const uint8_t* in,
             unsigned length, CBuffer& out) {
@@ -36,11 +27,11 @@ bool ParseCudKey(std::string_view text, CudKey& key) {
     if (text.size() != kKeyDigits)
         return false;
     for (size_t i = 0; i < key.size(); ++i) {
-        const int high = hexDigitValue(text[2 * i]);
-        const int low = hexDigitValue(text[2 * i + 1]);
-        if (high < 0 || low < 0)
+        const auto high = hexDigitValue(text[2 * i]);
+        const auto low = hexDigitValue(text[2 * i + 1]);
+        if (!high || !low)
             return false;
-        key[i] = static_cast<uint8_t>(high * 16 + low);
+        key[i] = static_cast<uint8_t>(*high * 16 + *low);
     }
     return true;
 }

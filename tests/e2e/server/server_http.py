@@ -149,10 +149,10 @@ def select_range(header, total):
     """
     if header is None:
         return None
-    unit, equals, specs = header.partition("=")
+    unit, equals, range_list = header.partition("=")
     if not equals or unit.strip().lower() != "bytes":
         return None
-    ranges = [spec.strip() for spec in specs.split(",") if spec.strip()]
+    ranges = [part.strip() for part in range_list.split(",") if part.strip()]
     if len(ranges) != 1:
         return None
     match = _BYTE_RANGE.match(ranges[0])

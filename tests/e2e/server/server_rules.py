@@ -124,16 +124,16 @@ class Rule:
         return server_pages.error_body(self.status), self.content_type or _TEXT
 
 
-def _maintenance_body(spec):
-    if spec["format"] == "html":
-        page = server_pages.maintenance_html(spec.get("title", ""), spec.get("message", ""))
+def _maintenance_body(settings):
+    if settings["format"] == "html":
+        page = server_pages.maintenance_html(settings.get("title", ""), settings.get("message", ""))
         return page.encode("utf-8"), "text/html; charset=utf-8"
     end = None
-    if "end" in spec:
-        end = server_pages.parse_end_time(spec["end"])
-    elif "end_in" in spec:
-        end = server_pages.end_time_after(spec["end_in"])
-    page = server_pages.maintenance_xml(spec["languages"], end)
+    if "end" in settings:
+        end = server_pages.parse_end_time(settings["end"])
+    elif "end_in" in settings:
+        end = server_pages.end_time_after(settings["end_in"])
+    page = server_pages.maintenance_xml(settings["languages"], end)
     return page.encode("utf-8"), "application/xhtml+xml; charset=utf-8"
 
 
@@ -174,25 +174,25 @@ def _parse_corruption(value):
     return Corruption(value["mode"], offset, length, byte)
 
 
-def _check_maintenance(spec):
-    _expect(isinstance(spec, dict), "maintenance must be an object")
-    if spec.get("format") == "html":
-        unknown = set(spec) - {"format", "title", "message"}
+def _check_maintenance(settings):
+    _expect(isinstance(settings, dict), "maintenance must be an object")
+    if settings.get("format") == "html":
+        unknown = set(settings) - {"format", "title", "message"}
     else:
-        _expect(spec.get("format") == "xml", "maintenance format must be xml or html")
-        unknown = set(spec) - {"format", "languages", "end", "end_in"}
-        languages = spec.get("languages")
+        _expect(settings.get("format") == "xml", "maintenance format must be xml or html")
+        unknown = set(settings) - {"format", "languages", "end", "end_in"}
+        languages = settings.get("languages")
         _expect(isinstance(languages, dict) and languages, "maintenance needs languages")
         for texts in languages.values():
             _expect(
                 isinstance(texts, dict) and "title" in texts and "line1" in texts,
                 "each language needs title and line1",
             )
-        _expect(not ("end" in spec and "end_in" in spec), "give end or end_in, not both")
-        if "end" in spec:
-            server_pages.parse_end_time(spec["end"])
-        if "end_in" in spec:
-            _expect(_is_seconds(spec["end_in"]), "end_in must be seconds")
+        _expect(not ("end" in settings and "end_in" in settings), "give end or end_in, not both")
+        if "end" in settings:
+            server_pages.parse_end_time(settings["end"])
+        if "end_in" in settings:
+            _expect(_is_seconds(settings["end_in"]), "end_in must be seconds")
     _expect(not unknown, f"unknown maintenance keys {sorted(unknown)}")
 
 
@@ -215,43 +215,43 @@ _SIMPLE_KEYS = {
 }
 
 
-def parse_rule(spec):
+def parse_rule(settings):
     """A Rule from its JSON object; ValueError names the offending key."""
-    _expect(isinstance(spec, dict), "a rule must be an object")
-    _expect(isinstance(spec.get("path"), str) and spec["path"], "a rule needs a path")
+    _expect(isinstance(settings, dict), "a rule must be an object")
+    _expect(isinstance(settings.get("path"), str) and settings["path"], "a rule needs a path")
     known = set(_SIMPLE_KEYS) | {"path", "methods", "maintenance", "corrupt"}
-    unknown = set(spec) - known
+    unknown = set(settings) - known
     _expect(not unknown, f"unknown rule keys {sorted(unknown)}")
-    values = {"path": spec["path"]}
+    values = {"path": settings["path"]}
     for key, valid in _SIMPLE_KEYS.items():
-        if key in spec:
-            _expect(valid(spec[key]), f"bad value for {key}: {spec[key]!r}")
-            values[key] = spec[key]
-    if "methods" in spec:
-        methods = spec["methods"]
+        if key in settings:
+            _expect(valid(settings[key]), f"bad value for {key}: {settings[key]!r}")
+            values[key] = settings[key]
+    if "methods" in settings:
+        methods = settings["methods"]
         _expect(
             isinstance(methods, list) and methods and set(methods) <= {"GET", "HEAD"},
             "methods must list GET and/or HEAD",
         )
         values["methods"] = frozenset(methods)
-    if "corrupt" in spec:
-        values["corrupt"] = _parse_corruption(spec["corrupt"])
-    if "maintenance" in spec:
-        _check_maintenance(spec["maintenance"])
-        values["maintenance"] = copy.deepcopy(spec["maintenance"])
+    if "corrupt" in settings:
+        values["corrupt"] = _parse_corruption(settings["corrupt"])
+    if "maintenance" in settings:
+        _check_maintenance(settings["maintenance"])
+        values["maintenance"] = copy.deepcopy(settings["maintenance"])
         values.setdefault("status", 503)
-    _expect("body" not in spec or "maintenance" not in spec, "give body or maintenance")
+    _expect("body" not in settings or "maintenance" not in settings, "give body or maintenance")
     _expect(
-        "status" in values or not {"body", "content_type"} & set(spec),
+        "status" in values or not {"body", "content_type"} & set(settings),
         "body and content_type need a status",
     )
     _expect(
-        "close_after" not in spec or "stall_after" not in spec, "give close_after or stall_after"
+        "close_after" not in settings or "stall_after" not in settings, "give close_after or stall_after"
     )
-    if "redirect" in spec:
+    if "redirect" in settings:
         values.setdefault("status", 302)
         _expect(values["status"] in _REDIRECT_STATUSES, "a redirect needs a 3xx status")
-        _expect(not {"body", "maintenance"} & set(spec), "a redirect has its own body")
+        _expect(not {"body", "maintenance"} & set(settings), "a redirect has its own body")
     return Rule(**values)
 
 
@@ -264,7 +264,7 @@ def parse_config(config):
     gzip = None
     if "rules" in config:
         _expect(isinstance(config["rules"], list), "rules must be a list")
-        rules = [(parse_rule(spec), copy.deepcopy(spec)) for spec in config["rules"]]
+        rules = [(parse_rule(settings), copy.deepcopy(settings)) for settings in config["rules"]]
     if "gzip" in config:
         patterns = config["gzip"]
         _expect(
@@ -290,15 +290,15 @@ class RuleSet:
         with self._lock:
             if rules is not None:
                 self._rules = [rule for rule, _ in rules]
-                self._specs = [spec for _, spec in rules]
+                self._specs = [settings for _, settings in rules]
             if gzip is not None:
                 self._gzip = gzip
 
-    def add_rule(self, spec):
-        rule = parse_rule(spec)
+    def add_rule(self, settings):
+        rule = parse_rule(settings)
         with self._lock:
             self._rules.append(rule)
-            self._specs.append(copy.deepcopy(spec))
+            self._specs.append(copy.deepcopy(settings))
 
     def select(self, method, path):
         """(index, rule) acting on this request, or (None, None); counts it."""
@@ -321,5 +321,5 @@ class RuleSet:
     def snapshot(self):
         """The configuration as JSON data, each rule with its "seen" count."""
         with self._lock:
-            rules = [dict(spec, seen=rule.seen) for rule, spec in zip(self._rules, self._specs)]
+            rules = [dict(settings, seen=rule.seen) for rule, settings in zip(self._rules, self._specs)]
             return {"rules": rules, "gzip": list(self._gzip)}
