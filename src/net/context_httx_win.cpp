@@ -16,14 +16,6 @@ namespace {
 constexpr unsigned kIgnoreUnknownCa = 0x00000100;
 constexpr int kMaxCertificateResends = 2;
 
-std::string bufferText(const CBuffer& buffer) {
-    std::string text;
-    buffer.ToString(text);
-    while (!text.empty() && text.back() == '\0')
-        text.pop_back();
-    return text;
-}
-
 // What WinINet would send as cookies for `url` (HTTP-only ones included).
 std::string cookiesFor(const std::string& url) {
     constexpr DWORD kCookieHttpOnly = 0x2000;

@@ -16,17 +16,9 @@ bool isFileNameHostile(unsigned char c) {
     return c <= 30 || c >= 0x80 || std::strchr("\"/:<>\\|", static_cast<char>(c)) != nullptr;
 }
 
-std::string bufferText(const CBuffer& buffer) {
+std::string rawText(const CBuffer& buffer) {
     std::string text;
     buffer.ToString(text);
-    return text;
-}
-
-// Captured header text without the two zero bytes that end it.
-std::string headerText(const CBuffer& buffer) {
-    std::string text = bufferText(buffer);
-    while (!text.empty() && text.back() == '\0')
-        text.pop_back();
     return text;
 }
 
@@ -42,7 +34,7 @@ void addBody(SLogEntry& entry, const CRequestHttxBase& request, const CBuffer& b
         return;
     entry.pieces.push_back(valueLine(kLabelSize, static_cast<long long>(body.GetLength())));
     entry.pieces.push_back("Data:\r\n");
-    entry.pieces.push_back(maskedBody(request, bufferText(body), maxBlock));
+    entry.pieces.push_back(maskedBody(request, rawText(body), maxBlock));
     entry.pieces.push_back("\r\n");
 }
 
@@ -105,7 +97,7 @@ SLogEntry sendingEntry(const CRequestHttxBase& request, const std::string& cooki
     }
     if (request.RequestHeaders().GetLength() != 0) {
         entry.pieces.push_back("Header:\r\n");
-        entry.pieces.push_back(withLineEnd(bufferText(request.RequestHeaders())));
+        entry.pieces.push_back(withLineEnd(rawText(request.RequestHeaders())));
     }
     addBody(entry, request, request.RequestBody(), maxBlock);
     return entry;
@@ -129,7 +121,7 @@ SLogEntry dataReceivedEntry(const CRequestHttxBase& request, unsigned maxBlock) 
     entry.pieces.push_back(valueLine(kLabelHttx, request.GetHttpStatus()));
     if (request.CapturesResponseHeaders()) {
         entry.pieces.push_back("Header:\r\n");
-        entry.pieces.push_back(withLineEnd(headerText(request.ResponseHeaders())));
+        entry.pieces.push_back(withLineEnd(bufferText(request.ResponseHeaders())));
     }
     addBody(entry, request, request.ResponseBody(), maxBlock);
     return entry;

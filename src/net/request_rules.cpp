@@ -1,11 +1,21 @@
 #include "net/request_rules.h"
 
+#include "base/buffer.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
 
 namespace NetEx {
+
+std::string bufferText(const CBuffer& buffer) {
+    std::string text;
+    buffer.ToString(text);
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return text;
+}
 
 namespace {
 

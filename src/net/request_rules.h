@@ -6,7 +6,13 @@
 #include <optional>
 #include <string>
 
+class CBuffer;
+
 namespace NetEx {
+
+// A captured header or answer as text, without the zero bytes a capture
+// ends with.
+std::string bufferText(const CBuffer& buffer);
 
 enum EHttpVerb : int {
     eHttpVerb_Get = 0,

@@ -262,12 +262,15 @@ class Connection:
         )
         cut = rule.cut_after() if rule is not None else None
         cutting = cut is not None and cut <= answer.length and not head_only
+        unframed = rule is not None and rule.no_length
+        # Without a length only the close ends a body.
+        keep = keep and not (unframed and not head_only)
         entry.update(status=answer.status, length=answer.length)
         entry["gzip"] = any(name == "Content-Encoding" for name, _ in answer.headers)
         headers = [
             ("Date", email.utils.formatdate(usegmt=True)),
             ("Server", "launcher-test-update-server"),
-            ("Content-Length", str(answer.length)),
+            *([] if unframed else [("Content-Length", str(answer.length))]),
             *answer.headers,
         ]
         if not keep and not cutting:

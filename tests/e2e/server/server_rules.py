@@ -31,6 +31,7 @@ fault):
                    rounded up to a whole minute (the page has minutes)
     content_type   for a status answer
   headers        {"Name": "value"}: extra header lines of any answer
+  no_length      true: no Content-Length; a body ends with the connection
   close_after    send N body bytes, then close
   stall_after    send N body bytes, then send nothing for stall_seconds
                  (null: until the client leaves or the server stops), then
@@ -96,6 +97,7 @@ class Rule:
     maintenance: dict = None
     content_type: str = None
     headers: dict = field(default_factory=dict)
+    no_length: bool = False
     close_after: int = None
     stall_after: int = None
     stall_seconds: float = None
@@ -208,6 +210,7 @@ _SIMPLE_KEYS = {
     "content_type": lambda v: isinstance(v, str) and _is_header_text(v),
     "headers": lambda v: isinstance(v, dict)
     and all(_is_header_name(k) and _is_header_text(x) for k, x in v.items()),
+    "no_length": lambda v: isinstance(v, bool),
     "close_after": _is_count,
     "stall_after": _is_count,
     "stall_seconds": lambda v: v is None or _is_seconds(v),

@@ -454,6 +454,15 @@ def test_rate_limited_body_arrives_whole(server):
     assert (answer.status, answer.body, answer.end) == (200, PKG, "complete")
 
 
+def test_no_length_leaves_out_content_length_and_closes_after_the_body(server):
+    server.set_rules([{"path": "/game.pkg", "no_length": True}])
+    status, headers, body = fetch(server, "/game.pkg", method="HEAD")
+    assert (status, body, "content-length" in headers) == (200, b"", False)
+    status, headers, body = fetch(server, "/game.pkg")
+    assert (status, body, "content-length" in headers) == (200, PKG, False)
+    assert headers.get("connection") == "close"
+
+
 @pytest.mark.parametrize(
     "rule, status, body, header",
     [

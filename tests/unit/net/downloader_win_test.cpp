@@ -1,0 +1,480 @@
+// The downloader against the project's update server, under Wine: what goes
+// over the wire (the server's access log), what reaches the logic's slots and
+// in which order, on the thread that owns the logic's window.
+#include "net/download/downloader_win.h"
+
+#include "app/log/run_log_win.h"
+#include "net/httx503_answer_win.h"
+#include "net/net_transport_win.h"
+#include "support/temp_folder_win.h"
+#include "support/update_server_win.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace NetEx;
+
+// Only a bound against hangs; nothing depends on how long anything takes.
+constexpr DWORD kWaitMs = 40000;
+
+std::string patternBytes(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+struct SEvent {
+    std::string slot;
+    int kind = 0;
+    unsigned code = 0;
+    int status = 0;
+    std::string body; // body or answer text
+    bool incomplete = false;
+    unsigned received = 0;
+    unsigned total = 0;
+};
+
+// Records every report and checks that each arrives on the window's thread.
+class CRecordingNotify : public IDownloaderNotify {
+public:
+    void OnCUDFileReceived(CBuffer* body) override { add("cud", body, true); }
+    void OnKBFileProgress(unsigned received, unsigned total) override {
+        SEvent event;
+        event.slot = "kb-progress";
+        event.received = received;
+        event.total = total;
+        push(event, false);
+    }
+    void OnKBFileReceived(CBuffer* body) override { add("kb", body, true); }
+    void OnLicenseReceived(CBuffer* body) override { add("license", body, true); }
+    void OnUpdateXmlReceived(CBuffer* body) override { add("xml", body, true); }
+    void OnFilePartReceived(CBuffer* body, bool incomplete) override {
+        SEvent event;
+        event.slot = "part";
+        body->ToString(event.body);
+        event.incomplete = incomplete;
+        push(event, !incomplete);
+    }
+    void OnFilePartProgress(unsigned bytes, bool) override {
+        partProgress += bytes;
+        checkThread();
+    }
+    void OnNetError(int kind, unsigned errorCode, int httpStatus,
+                    const std::string& text) override {
+        SEvent event;
+        event.slot = "error";
+        event.kind = kind;
+        event.code = errorCode;
+        event.status = httpStatus;
+        event.body = text;
+        push(event, true);
+    }
+
+    std::vector<SEvent> events;
+    bool finished = false;
+    unsigned partProgress = 0;
+    DWORD threadId = ::GetCurrentThreadId();
+    bool wrongThread = false;
+
+private:
+    void add(const char* slot, CBuffer* body, bool last) {
+        SEvent event;
+        event.slot = slot;
+        body->ToString(event.body);
+        push(event, last);
+    }
+    void push(const SEvent& event, bool last) {
+        events.push_back(event);
+        finished = finished || last;
+        checkThread();
+    }
+    void checkThread() { wrongThread = wrongThread || ::GetCurrentThreadId() != threadId; }
+};
+
+// Counts the context answers of the transport, which the downloader leaves
+// to the base class.
+class CCountingDownloader : public CDownloader {
+public:
+    using CDownloader::CDownloader;
+    void OnContextCreated(int) override { ++created; }
+    void OnContextDestroyed(int) override { ++destroyed; }
+    std::atomic<int> created{0};
+    std::atomic<int> destroyed{0};
+};
+
+std::wstring readLog(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string raw = bytes.str();
+    return std::wstring(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2);
+}
+
+class CMessageWindow {
+public:
+    CMessageWindow()
+        : hwnd(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                 nullptr)) {}
+    CMessageWindow(const CMessageWindow&) = delete;
+    CMessageWindow& operator=(const CMessageWindow&) = delete;
+    ~CMessageWindow() {
+        if (hwnd != nullptr)
+            ::DestroyWindow(hwnd);
+    }
+    HWND get() const { return hwnd; }
+
+private:
+    HWND hwnd;
+};
+
+class DownloaderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(window.get(), nullptr);
+        ASSERT_TRUE(transport.Start(5000));
+        auto params = std::make_unique<SNetOpenParams>();
+        params->userAgent = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
+        ASSERT_TRUE(transport.Open(std::move(params)));
+        ASSERT_TRUE(runLog.open((temp / L"run.log").c_str()));
+        downloader.SetNotify(&notify);
+        downloader.SetWindow(window.get());
+        downloader.SetLog(&runLog);
+        downloader.SetName("CLogic thread");
+        server.writeFile("/pkg/game.pkg", file);
+        server.writeFile("/update.rxml", manifest);
+    }
+    void TearDown() override {
+        downloader.Detach(5000);
+        downloader.DiscardPendingMessages();
+        transport.PostQuit();
+        transport.Wait(5000);
+    }
+
+    bool startServer(const std::string& rules = {}, bool https = false) {
+        if (server.start({https, rules}))
+            return true;
+        ADD_FAILURE() << "update server did not start: " << server.output();
+        return false;
+    }
+
+    // Runs the logic's side of the message loop until a download's last
+    // report, or for `ms` when nothing is expected to end it.
+    bool pump(CDownloader& target, DWORD ms = kWaitMs) {
+        const ULONGLONG end = ::GetTickCount64() + ms;
+        for (;;) {
+            MSG message;
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.hwnd == window.get() &&
+                    target.HandleMessage(message.message, message.wParam, message.lParam))
+                    continue;
+                ::DispatchMessageW(&message);
+            }
+            if (notify.finished)
+                return true;
+            const ULONGLONG now = ::GetTickCount64();
+            if (now >= end)
+                return false;
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now),
+                                        QS_ALLINPUT);
+        }
+    }
+
+    // Waits for the last report of the download just started.
+    void finish() { finish(downloader); }
+    void finish(CDownloader& target) {
+        ASSERT_TRUE(pump(target)) << "the download did not end";
+        EXPECT_FALSE(notify.wrongThread) << "a report arrived on another thread";
+        EXPECT_EQ(target.GetCurrentKind(), eDownload_None);
+    }
+
+    void restart() {
+        notify.events.clear();
+        notify.finished = false;
+        notify.partProgress = 0;
+    }
+
+    std::wstring logText() const { return readLog(temp / L"run.log"); }
+
+    const std::string file = patternBytes(300000);
+    const std::string manifest = "Rar!manifest-body";
+    testwin::CTempFolder temp;
+    CLogImplW runLog;
+    CMessageWindow window;
+    CRecordingNotify notify;
+    // Members go in reverse: the downloader detaches before the transport.
+    CNetTransport transport;
+    CCountingDownloader downloader{&transport};
+    testwin::CUpdateServer server;
+};
+
+TEST_F(DownloaderTest, RangesTransferOnlyTheAskedBytesThroughOneContext) {
+    ASSERT_TRUE(startServer());
+    downloader.SetServerBaseUrl(server.baseUrl());
+    downloader.SetPartArgument("part");
+
+    // The end of a closed range is begin + length, inclusive.
+    ASSERT_TRUE(downloader.DownloadUpdate("/pkg/game.pkg", 0, 1000, 5000));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].slot, "part");
+    EXPECT_FALSE(notify.events[0].incomplete);
+    EXPECT_TRUE(notify.events[0].body == file.substr(1000, 5001));
+
+    restart();
+    ASSERT_TRUE(downloader.DownloadUpdate("/pkg/game.pkg", 0, 250000, 0));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_TRUE(notify.events[0].body == file.substr(250000));
+    EXPECT_LE(notify.partProgress, 50000u);
+
+    const auto log = server.entries("/pkg/game.pkg", 2);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].range, "bytes=1000-6000");
+    EXPECT_EQ(log[0].status, 206);
+    EXPECT_EQ(log[0].sent, 5001);
+    EXPECT_EQ(log[1].range, "bytes=250000-");
+    EXPECT_EQ(log[1].sent, 50000);
+    EXPECT_EQ(downloader.created, 1);
+    EXPECT_EQ(downloader.destroyed, 0);
+    EXPECT_NE(logText().find(L"CDownloader::DownloadUpdate: /pkg/game.pkg?part (begin: 1000, "
+                             L"length: 5000)"),
+              std::wstring::npos);
+}
+
+TEST_F(DownloaderTest, BrokenTransferHandsOverThePartThenReportsTheError) {
+    ASSERT_TRUE(startServer(R"({"rules": [{"path": "/pkg/game.pkg", "close_after": 1000}]})"));
+    downloader.SetServerBaseUrl(server.baseUrl());
+    ASSERT_TRUE(downloader.DownloadUpdate("/pkg/game.pkg", 0, 0, 0));
+    finish();
+    ASSERT_EQ(notify.events.size(), 2u);
+    EXPECT_EQ(notify.events[0].slot, "part");
+    EXPECT_TRUE(notify.events[0].incomplete);
+    EXPECT_TRUE(notify.events[0].body == file.substr(0, 1000))
+        << notify.events[0].body.size() << " bytes";
+    EXPECT_EQ(notify.events[1].slot, "error");
+    EXPECT_EQ(notify.events[1].kind, eDownload_Update);
+    EXPECT_EQ(notify.events[1].code, static_cast<unsigned>(ERROR_INTERNET_CONNECTION_RESET));
+    EXPECT_EQ(notify.events[1].status, 206);
+}
+
+TEST_F(DownloaderTest, StalledServerEndsInATimeOut) {
+    ASSERT_TRUE(startServer(R"({"rules": [{"path": "/update.rxml", "stall_after": 5}]})"));
+    downloader.SetServerBaseUrl(server.baseUrl());
+    ASSERT_TRUE(downloader.DownloadUpdateXml("/update.rxml"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].slot, "error");
+    EXPECT_EQ(notify.events[0].kind, eDownload_UpdateXml);
+    // Windows reports a receive time-out as 12002, Wine as 12030.
+    EXPECT_TRUE(notify.events[0].code == ERROR_INTERNET_TIMEOUT ||
+                notify.events[0].code == ERROR_INTERNET_CONNECTION_ABORTED)
+        << notify.events[0].code;
+}
+
+TEST_F(DownloaderTest, FollowsTwoRedirectsAndReportsTheThird) {
+    ASSERT_TRUE(startServer(R"({"rules": [
+        {"path": "/two/1", "redirect": "/two/2"},
+        {"path": "/two/2", "redirect": "{base}/update.rxml", "status": 307},
+        {"path": "/three/1", "redirect": "/three/2"},
+        {"path": "/three/2", "redirect": "/three/3"},
+        {"path": "/three/3", "redirect": "/update.rxml", "status": 301}]})"));
+    downloader.SetServerBaseUrl(server.baseUrl());
+
+    ASSERT_TRUE(downloader.DownloadUpdateXml("/two/1"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].slot, "xml");
+    EXPECT_EQ(notify.events[0].body, manifest);
+
+    restart();
+    ASSERT_TRUE(downloader.DownloadUpdateXml("/three/1"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].slot, "error");
+    EXPECT_EQ(notify.events[0].kind, eDownload_UpdateXml);
+    EXPECT_EQ(notify.events[0].status, 301);
+    EXPECT_EQ(notify.events[0].code, 0u);
+    EXPECT_EQ(server.entries("/update.rxml", 2, 500).size(), 1u) << "a third redirect was followed";
+}
+
+TEST_F(DownloaderTest, RedirectToAnotherHostMovesTheContext) {
+    testwin::CUpdateServer mirror;
+    ASSERT_TRUE(mirror.start({}));
+    mirror.writeFile("/update.rxml", "mirrored");
+    ASSERT_TRUE(startServer(R"({"rules": [{"path": "/update.rxml", "redirect": ")" +
+                            mirror.baseUrl() + R"(/update.rxml", "times": 1}]})"));
+    downloader.SetServerBaseUrl(server.baseUrl());
+
+    ASSERT_TRUE(downloader.DownloadUpdateXml("/update.rxml"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].body, "mirrored");
+    ASSERT_EQ(mirror.entries("/update.rxml").size(), 1u);
+
+    // The next download is for the selected server again.
+    restart();
+    ASSERT_TRUE(downloader.DownloadUpdateXml("/update.rxml"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].body, manifest);
+    EXPECT_EQ(server.entries("/update.rxml", 2).size(), 2u);
+    EXPECT_EQ(downloader.created, 3);
+    EXPECT_EQ(downloader.destroyed, 2);
+}
+
+TEST_F(DownloaderTest, MaintenanceAnswerReachesTheLogicWithItsPage) {
+    ASSERT_TRUE(startServer(R"({"rules": [
+        {"path": "/update.rxml", "maintenance": {"format": "xml", "end_in": 7200,
+         "languages": {"en": {"title": "Maintenance", "line1": "Servers are updated.",
+                              "line2": "Back at {time}."}}}},
+        {"path": "/terms/*", "maintenance": {"format": "html", "title": "Down",
+         "message": "Later."}}]})"));
+    downloader.SetServerBaseUrl(server.baseUrl());
+    ASSERT_TRUE(downloader.DownloadUpdateXml("/update.rxml"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    const SEvent error = notify.events[0];
+    EXPECT_EQ(error.slot, "error");
+    EXPECT_EQ(error.kind, eDownload_UpdateXml);
+    EXPECT_EQ(error.status, 503);
+    EXPECT_EQ(error.code, 0u);
+    std::string title, text;
+    bool hasTime = false;
+    ASSERT_TRUE(ParseHttx503Answer(error.body.c_str(), "en", title, text, hasTime,
+                                   LOCALE_USER_DEFAULT, L"yyyy-MM-dd", L"HH:mm"))
+        << error.body;
+    EXPECT_EQ(title, "Maintenance");
+    EXPECT_EQ(text.rfind("Servers are updated.\n\nBack at ", 0), 0u) << text;
+    EXPECT_TRUE(hasTime);
+
+    // A plain HTML page is no maintenance page: the logic shows its own texts.
+    restart();
+    downloader.SetLanguageCode("en");
+    ASSERT_TRUE(downloader.DownloadLicense("/terms/license"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].status, 503);
+    EXPECT_NE(notify.events[0].body.find("Later."), std::string::npos);
+    EXPECT_FALSE(ParseHttx503Answer(notify.events[0].body.c_str(), "en", title, text, hasTime,
+                                    LOCALE_USER_DEFAULT, L"yyyy-MM-dd", L"HH:mm"));
+}
+
+TEST_F(DownloaderTest, HttpsWithASelfSignedCertificate) {
+    ASSERT_TRUE(startServer({}, true));
+    downloader.SetServerBaseUrl(server.baseUrl());
+    ASSERT_TRUE(downloader.DownloadUpdateXml("/update.rxml"));
+    finish();
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].slot, "xml");
+    EXPECT_EQ(notify.events[0].body, manifest);
+}
+
+TEST_F(DownloaderTest, SizeProbeThenDownloadOfTheSystemPackage) {
+    struct Case {
+        const char* name;
+        const char* rules;
+        unsigned total;
+        bool announced;
+        const wchar_t* logLine;
+    };
+    const Case cases[] = {
+        {"length", "", 300000, true, L"300000 bytes"},
+        {"no length", R"({"rules": [{"path": "*", "methods": ["HEAD"], "no_length": true}]})",
+         kFileSizeUnknown, true, L"failed to determine file size"},
+        // A failed probe is no failure: the package comes without a size.
+        {"probe fails", R"({"rules": [{"path": "*", "methods": ["HEAD"], "status": 500}]})",
+         kFileSizeUnknown, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testwin::CUpdateServer kbServer;
+        kbServer.writeFile("/kb/update.msu", file);
+        ASSERT_TRUE(kbServer.start({false, c.rules}));
+        CDownloader probe(&transport);
+        testwin::CTempFolder probeTemp;
+        CLogImplW probeLog;
+        ASSERT_TRUE(probeLog.open((probeTemp / L"run.log").c_str()));
+        probe.SetNotify(&notify);
+        probe.SetWindow(window.get());
+        probe.SetLog(&probeLog);
+        restart();
+
+        const std::string url = kbServer.baseUrl() + "/kb/update.msu";
+        ASSERT_TRUE(probe.DownloadKB(url.c_str()));
+        finish(probe);
+        ASSERT_FALSE(notify.events.empty());
+        EXPECT_EQ(notify.events.back().slot, "kb");
+        EXPECT_TRUE(notify.events.back().body == file);
+        // The probe's answer announces the size before any byte; a failed
+        // probe announces nothing. Progress (reads that had to wait) counts
+        // up from there.
+        unsigned counted = 0;
+        for (size_t i = 0; i + 1 < notify.events.size(); ++i) {
+            const SEvent& progress = notify.events[i];
+            EXPECT_EQ(progress.slot, "kb-progress");
+            EXPECT_EQ(progress.total, c.total);
+            EXPECT_GE(progress.received, counted);
+            counted = progress.received;
+        }
+        EXPECT_LE(counted, 300000u);
+        EXPECT_EQ(notify.events.front().slot, c.announced ? "kb-progress" : "kb");
+
+        const auto log = kbServer.entries("/kb/update.msu", 2);
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0].method, "HEAD");
+        EXPECT_EQ(log[1].method, "GET");
+        probe.Detach(5000);
+        probeLog.close();
+        const std::wstring text = readLog(probeTemp / L"run.log");
+        EXPECT_NE(text.find(L"CDownloader::DownloadKB: " + std::wstring(url.begin(), url.end())),
+                  std::wstring::npos);
+        if (c.logLine != nullptr) {
+            EXPECT_NE(text.find(c.logLine), std::wstring::npos);
+        }
+    }
+}
+
+TEST_F(DownloaderTest, TransportErrorIsReportedOnceAsNotFound) {
+    CNetTransport closed;
+    ASSERT_TRUE(closed.Start(5000));
+    CDownloader unopened(&closed);
+    unopened.SetNotify(&notify);
+    unopened.SetWindow(window.get());
+    unopened.SetServerBaseUrl("http://127.0.0.1:1");
+    ASSERT_TRUE(unopened.DownloadUpdateXml("/update.rxml"));
+    finish(unopened);
+    // The context and the request sent through it both fail: one report.
+    notify.finished = false;
+    EXPECT_FALSE(pump(unopened, 300));
+    ASSERT_EQ(notify.events.size(), 1u);
+    EXPECT_EQ(notify.events[0].kind, eDownload_UpdateXml);
+    EXPECT_EQ(notify.events[0].status, 404);
+    EXPECT_EQ(notify.events[0].code, 0u);
+    unopened.Detach(5000);
+    closed.PostQuit();
+    closed.Wait(5000);
+}
+
+TEST_F(DownloaderTest, EntryPointsRefuseWhatTheyCannotSend) {
+    CDownloader silent(&transport);
+    silent.SetServerBaseUrl("http://127.0.0.1:1");
+    EXPECT_FALSE(silent.DownloadUpdateXml("/update.rxml")) << "no one to report to";
+    EXPECT_FALSE(downloader.DownloadUpdateXml("/update.rxml")) << "no server selected";
+    downloader.SetServerBaseUrl("ftp://127.0.0.1");
+    EXPECT_FALSE(downloader.DownloadUpdate("/pkg/game.pkg", 0, 0, 0));
+    downloader.SetServerBaseUrl("http://127.0.0.1:1");
+    EXPECT_FALSE(downloader.DownloadLicense(""));
+    EXPECT_FALSE(downloader.DownloadCUDFile(nullptr, nullptr));
+    EXPECT_EQ(downloader.GetCurrentKind(), eDownload_None);
+}
+
+} // namespace
