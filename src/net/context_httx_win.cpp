@@ -259,7 +259,9 @@ void CContextHttx::runReadStep(CRequestHttx& request) {
 void CContextHttx::finish(CRequestHttx& request) {
     if (request.IsRedirect())
         WriteLog(redirectedEntry(bufferText(request.Location()), request.GetRequestId()));
-    WriteLog(dataReceivedEntry(request, httpLog ? httpLog->maxBlock() : 0));
+    // The entry copies the body: not worth it for a log that is off.
+    if (httpLog)
+        WriteLog(dataReceivedEntry(request, httpLog->maxBlock()));
     WriteError(request.GetErrorCode());
     if (addBytesReceived)
         addBytesReceived(request.GetBodyLength());

@@ -34,7 +34,13 @@ void addBody(SLogEntry& entry, const CRequestHttxBase& request, const CBuffer& b
         return;
     entry.pieces.push_back(valueLine(kLabelSize, static_cast<long long>(body.GetLength())));
     entry.pieces.push_back("Data:\r\n");
-    entry.pieces.push_back(maskedBody(request, rawText(body), maxBlock));
+    // The log cuts every write at maxBlock; an unmasked body is cut here
+    // already, so a large one is not copied whole.
+    const bool cut =
+        maxBlock != 0 && maxBlock < body.GetLength() && request.GetLogMaskPattern().empty();
+    const std::string text =
+        cut ? std::string(reinterpret_cast<const char*>(body.GetData()), maxBlock) : rawText(body);
+    entry.pieces.push_back(maskedBody(request, text, maxBlock));
     entry.pieces.push_back("\r\n");
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <optional>
 
 namespace NetEx {
 
@@ -17,6 +18,9 @@ constexpr int64_t kEpochDifferenceMs = 11644473600000LL;
 constexpr uint64_t kFileTimeStepsPerMs = 10000;
 // Far beyond any real header block; the size query is not trusted further.
 constexpr DWORD kMaxHeaderBytes = 1u << 20;
+// The largest announced body given its room before any byte arrived: a
+// header alone must not make the transport take more than this.
+constexpr unsigned kMaxAnnouncedRoom = 1u << 30;
 
 constexpr std::array<DWORD, 7> kTimeoutOptions = {
     INTERNET_OPTION_CONNECT_TIMEOUT,   INTERNET_OPTION_RECEIVE_TIMEOUT,
@@ -41,6 +45,43 @@ bool reserveRoom(CBuffer& body, unsigned extra) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+// The body length a plain answer announces: its Content-Length when it has
+// no Content-Encoding (a coded body's length is the coded one).
+std::optional<unsigned> announcedLength(HINTERNET request) {
+    DWORD size = 0;
+    if (::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_ENCODING, nullptr, &size, nullptr) ||
+        ::GetLastError() != ERROR_HTTP_HEADER_NOT_FOUND)
+        return std::nullopt;
+    DWORD length = 0;
+    size = sizeof(length);
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
+                          &size, nullptr))
+        return std::nullopt;
+    return length;
+}
+
+// Before the first read of a body whose length is announced: all its room at
+// once, so it is never copied, plus what the last read may ask for beyond
+// it. Without an announced length, above kMaxAnnouncedRoom, or when that much
+// memory cannot be had, the reads grow the body step by step.
+void reserveAnnounced(CBuffer& body, HINTERNET request, unsigned largestRead) {
+    const std::optional<unsigned> announced = announcedLength(request);
+    if (!announced || *announced == 0 || *announced > kMaxAnnouncedRoom)
+        return;
+    const unsigned slack = std::min(largestRead, *announced);
+    reserveRoom(body, *announced + slack);
+}
+
+// Room for the next read. The body grows only when its free space is short
+// of the read, and then by the geometric step: growing on every read would
+// copy the whole body once per block.
+bool makeReadRoom(CBuffer& body, unsigned available, unsigned blockSize) {
+    // Parenthesised: winbase.h has a function-like macro named GetFreeSpace.
+    if ((body.GetFreeSpace)() >= std::max(available, blockSize))
+        return true;
+    return reserveRoom(body, readReserveSize(body.GetLength(), available, blockSize));
 }
 
 } // namespace
@@ -166,8 +207,10 @@ bool CRequestHttx::readOnce() {
             ++redirectCount;
         return false;
     }
-    if (!reserveRoom(responseBody,
-                     readReserveSize(responseBody.GetLength(), available, readBlockSize))) {
+    if (responseBody.GetLength() == 0 && (responseBody.GetFreeSpace)() == 0)
+        reserveAnnounced(responseBody, hRequest.get(),
+                         adaptiveRead ? context->GetBlockLimit() : readBlockSize);
+    if (!makeReadRoom(responseBody, available, readBlockSize)) {
         queryHeaders();
         errorCode = ERROR_INSUFFICIENT_BUFFER;
         state = eRequest_Finished;

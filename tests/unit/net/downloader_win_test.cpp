@@ -426,7 +426,8 @@ TEST_F(DownloaderTest, SizeProbeThenDownloadOfTheSystemPackage) {
             counted = progress.received;
         }
         EXPECT_LE(counted, 300000u);
-        EXPECT_EQ(notify.events.front().slot, c.announced ? "kb-progress" : "kb");
+        const SEvent& first = notify.events.front();
+        EXPECT_EQ(first.slot == "kb-progress" && first.received == 0, c.announced);
 
         const auto log = kbServer.entries("/kb/update.msu", 2);
         ASSERT_EQ(log.size(), 2u);

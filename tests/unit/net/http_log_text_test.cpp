@@ -96,6 +96,10 @@ TEST(HttpLogEntries, RequestLifecycleEntries) {
               "Path: /f.pkg\r\nId:   9\r\nHttx: 206\r\nHeader:\r\n"
               "HTTP/1.1 206 Partial\r\nX: y\r\n\r\nSize: 4\r\nData:\r\n0123\r\n");
     EXPECT_EQ(joined(redirectedEntry("http://other/x", 9)), "Url:  http://other/x\r\nId:   9\r\n");
+    // A body longer than the log's block is cut to it; its size stays whole.
+    EXPECT_EQ(joined(dataReceivedEntry(r, 3)),
+              "Path: /f.pkg\r\nId:   9\r\nHttx: 206\r\nHeader:\r\n"
+              "HTTP/1.1 206 Partial\r\nX: y\r\n\r\nSize: 4\r\nData:\r\n012\r\n");
 }
 
 TEST(HttpLogEntries, EmptyBodyHasNoDataLines) {
