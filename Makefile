@@ -60,6 +60,7 @@ win32-tests: win32
 
 bench: native win64
 	bash bench/crc/run-crc-bench.sh
+	bash bench/unpack/run-unpack-bench.sh
 	bash bench/net/run-net-bench.sh
 
 clean:

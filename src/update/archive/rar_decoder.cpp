@@ -1,7 +1,7 @@
 #include "update/archive/rar_decoder.h"
 
-#include "base/buffer.h"
 #include "base/mem_read_stream.h"
+#include "update/archive/entry_sink.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -106,13 +106,13 @@ void CRarDecoder::Close() {
     output.shrink_to_fit();
 }
 
-bool CRarDecoder::Unpack(size_t ordinal, const RarFileHeader& header, CBuffer& out,
-                         std::string& error) {
-    if (!handle) {
+bool CRarDecoder::Unpack(size_t ordinal, const RarFileHeader& header, IEntrySink& out,
+                         size_t chunkSize, std::string& error) {
+    if (!handle || chunkSize == 0) {
         error = "decompressor not open";
         return false;
     }
-    return skipTo(ordinal, header, error) && readData(header, out, error);
+    return skipTo(ordinal, header, error) && readData(header, out, chunkSize, error);
 }
 
 bool CRarDecoder::skipTo(size_t ordinal, const RarFileHeader& header, std::string& error) {
@@ -144,35 +144,31 @@ bool CRarDecoder::skipTo(size_t ordinal, const RarFileHeader& header, std::strin
     return true;
 }
 
-bool CRarDecoder::readData(const RarFileHeader& header, CBuffer& out, std::string& error) {
+bool CRarDecoder::readData(const RarFileHeader& header, IEntrySink& out, size_t chunkSize,
+                           std::string& error) {
     const uint64_t expected = header.unpackedSize;
+    const size_t pieceSize = std::min(chunkSize, output.size());
+    uint64_t total = 0;
     for (;;) {
-        const la_ssize_t got = archive_read_data(handle, output.data(), output.size());
+        const la_ssize_t got = archive_read_data(handle, output.data(), pieceSize);
         if (got < 0) {
             error = "libarchive: " + libraryError();
             return false;
         }
         if (got == 0)
             break;
-        const auto count = static_cast<unsigned>(got);
-        if (out.GetLength() + static_cast<uint64_t>(count) > expected) {
+        const auto count = static_cast<size_t>(got);
+        if (count > expected - total) {
             error = "more data than the header's unpacked size";
             return false;
         }
-        // Doubling keeps appends linear; the header's size bounds it. (No
-        // GetFreeSpace here: <windows.h>, pulled in by archive.h, has a macro
-        // of that name.)
-        if (!out.GetTail(count)) {
-            const uint64_t wanted = std::min<uint64_t>(
-                expected, std::max<uint64_t>(2ull * out.GetLength(), out.GetLength() + count));
-            if (!out.Reserve(static_cast<unsigned>(wanted - out.GetLength()))) {
-                error = "out of memory for the unpacked file";
-                return false;
-            }
+        if (!out.Write(output.data(), count)) {
+            error = "the unpacked data could not be stored";
+            return false;
         }
-        out.Append(output.data(), count);
+        total += count;
     }
-    if (out.GetLength() != expected) {
+    if (total != expected) {
         error = "less data than the header's unpacked size";
         return false;
     }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-class CBuffer;
+class IEntrySink;
 class ISimpleReadStream;
 struct archive;
 
@@ -31,18 +31,21 @@ public:
     bool IsOpen() const { return handle != nullptr; }
 
     // Unpacks file block number `ordinal` (counting every file block from 0,
-    // directories included) into `out`, which must be empty. Ordinals only
-    // grow between Open calls. Fails when libarchive's entry disagrees with
-    // `header` on name or size, when it reports an error, or when it gives
+    // directories included) to `out` in pieces of at most `chunkSize` bytes
+    // (at most 64 KiB are used). Ordinals only grow between Open calls. Fails
+    // when libarchive's entry disagrees with `header` on name or size, when
+    // it reports an error, when the sink refuses a piece, or when it gives
     // more or fewer bytes than the header's unpacked size.
-    bool Unpack(size_t ordinal, const RarFileHeader& header, CBuffer& out, std::string& error);
+    bool Unpack(size_t ordinal, const RarFileHeader& header, IEntrySink& out, size_t chunkSize,
+                std::string& error);
 
     // What libarchive's read callbacks work on (defined with them).
     struct Source;
 
 private:
     bool skipTo(size_t ordinal, const RarFileHeader& header, std::string& error);
-    bool readData(const RarFileHeader& header, CBuffer& out, std::string& error);
+    bool readData(const RarFileHeader& header, IEntrySink& out, size_t chunkSize,
+                  std::string& error);
     std::string libraryError() const;
 
     archive* handle = nullptr;

@@ -167,8 +167,20 @@ CRarReader::EBlockResult CRarReader::readBlock(int position, RarBlockHeader& blo
 }
 
 bool CRarReader::ExtractNext() {
-    sCurrentName.clear();
     output.Clear();
+    CBufferEntrySink sink(output, 0, kMaxFileSize);
+    return extractNext(Target{sink, kEntryChunkSize, kMaxFileSize});
+}
+
+bool CRarReader::ExtractNextTo(IEntrySink& sink, size_t chunkSize) {
+    output.Clear();
+    if (chunkSize == 0)
+        return fail("no room for the unpacked data");
+    return extractNext(Target{sink, chunkSize, UINT64_MAX});
+}
+
+bool CRarReader::extractNext(const Target& target) {
+    sCurrentName.clear();
     if (!stream)
         return fail("no archive open");
     if (bBroken)
@@ -198,8 +210,8 @@ bool CRarReader::ExtractNext() {
             bBroken = true;
             return fail(error);
         }
-        if (!extractFile(current, static_cast<uint64_t>(position) + block.headSize,
-                         nFileOrdinal++)) {
+        if (!extractFile(current, static_cast<uint64_t>(position) + block.headSize, nFileOrdinal++,
+                         target)) {
             bBroken = true;
             output.Clear();
             return false;
@@ -208,33 +220,37 @@ bool CRarReader::ExtractNext() {
     }
 }
 
-bool CRarReader::extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal) {
+bool CRarReader::extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal,
+                             const Target& target) {
     const std::string name = convertName(file.name);
-    if (!checkExtractable(file, dataPosition))
+    if (!checkExtractable(file, dataPosition, target.maxFileSize))
         return fail(name + ": " + sLastError);
     if (file.isDirectory()) {
         sCurrentName = name + '\\';
         return true;
     }
-    const bool unpacked = file.method == kRarMethodStored
-                              ? copyStored(file, static_cast<int>(dataPosition))
-                              : unpack(file, ordinal);
+    CCrcEntrySink checked(target.sink);
+    const bool unpacked =
+        file.method == kRarMethodStored
+            ? copyStored(file, static_cast<int>(dataPosition), checked, target.chunkSize)
+            : unpack(file, ordinal, checked, target.chunkSize);
     if (!unpacked)
         return fail(name + ": " + sLastError);
-    if (Crc32Continue(output.GetData(), output.GetLength(), 0) != file.fileCrc)
+    if (checked.GetCrc() != file.fileCrc)
         return fail(name + ": CRC mismatch");
     sCurrentName = name;
     return true;
 }
 
-bool CRarReader::checkExtractable(const RarFileHeader& file, uint64_t dataPosition) {
+bool CRarReader::checkExtractable(const RarFileHeader& file, uint64_t dataPosition,
+                                  uint64_t maxFileSize) {
     if (file.flags & kRarFileEncrypted)
         return fail("encrypted entries are not supported");
     if (file.flags & (kRarFileSplitBefore | kRarFileSplitAfter))
         return fail("entries split across volumes are not supported");
     if (file.isDirectory())
         return true;
-    if (file.unpackedSize > kMaxFileSize)
+    if (file.unpackedSize > maxFileSize)
         return fail("unpacked size " + std::to_string(file.unpackedSize) + " is too large");
     if (file.packedSize > static_cast<uint64_t>(nArchiveSize) - dataPosition)
         return fail("packed data past the end of the archive");
@@ -248,30 +264,33 @@ bool CRarReader::checkExtractable(const RarFileHeader& file, uint64_t dataPositi
     return true;
 }
 
-bool CRarReader::copyStored(const RarFileHeader& file, int dataPosition) {
+// The packed size was checked against the archive, so the data is there.
+bool CRarReader::copyStored(const RarFileHeader& file, int dataPosition, IEntrySink& sink,
+                            size_t chunkSize) {
     if (file.packedSize != file.unpackedSize)
         return fail("stored entry with different packed and unpacked sizes");
-    const auto size = static_cast<unsigned>(file.unpackedSize);
-    if (size == 0)
-        return true;
-    if (!output.Reserve(size))
-        return fail("out of memory");
-    uint8_t* tail = output.GetTail(size);
-    if (!tail || !readAt(dataPosition, tail, static_cast<int>(size)))
-        return fail("cannot read the stored data");
-    output.Commit(size);
+    const size_t pieceSize = static_cast<size_t>(
+        std::min<uint64_t>(chunkSize, std::max<uint64_t>(file.unpackedSize, 1)));
+    std::vector<uint8_t> piece(pieceSize);
+    int position = dataPosition;
+    for (uint64_t left = file.unpackedSize; left > 0;) {
+        const int n = static_cast<int>(std::min<uint64_t>(pieceSize, left));
+        if (!readAt(position, piece.data(), n))
+            return fail("cannot read the stored data");
+        if (!sink.Write(piece.data(), static_cast<size_t>(n)))
+            return fail("the unpacked data could not be stored");
+        position += n;
+        left -= static_cast<uint64_t>(n);
+    }
     return true;
 }
 
-bool CRarReader::unpack(const RarFileHeader& file, size_t ordinal) {
+bool CRarReader::unpack(const RarFileHeader& file, size_t ordinal, IEntrySink& sink,
+                        size_t chunkSize) {
     std::string error;
     if (!decoder.IsOpen() && !decoder.Open(stream.get(), nArchiveStart, nArchiveSize, error))
         return fail(error);
-    // The header's size may lie; the packed size bounds the first guess.
-    const uint64_t guess = std::min<uint64_t>(file.unpackedSize, file.packedSize + 0x10000);
-    if (!output.Reserve(static_cast<unsigned>(guess)))
-        return fail("out of memory");
-    return decoder.Unpack(ordinal, file, output, error) || fail(error);
+    return decoder.Unpack(ordinal, file, sink, chunkSize, error) || fail(error);
 }
 
 bool CRarReader::readAt(int position, void* dest, int count) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/buffer.h"
+#include "update/archive/entry_sink.h"
 #include "update/archive/rar_blocks.h"
 #include "update/archive/rar_decoder.h"
 
@@ -28,7 +29,8 @@ public:
     // keeps names as stored; Windows installs the OEM to ANSI conversion.
     using NameConversion = std::string (*)(const std::string& stored);
 
-    // Larger files are refused rather than reserved: a header may lie.
+    // ExtractNext refuses larger files rather than reserving memory for them:
+    // a header may lie.
     static constexpr uint64_t kMaxFileSize = 256ull << 20;
 
     CRarReader() = default;
@@ -48,6 +50,12 @@ public:
     // decompressor cannot decode, and a CRC mismatch; every later call then
     // fails too.
     bool ExtractNext();
+    // The same walk, but a file's bytes go to `sink` in pieces of at most
+    // `chunkSize` bytes and GetOutput() stays empty: no size limit but the
+    // header's, memory bounded by the chunk size. The CRC is compared after
+    // the last piece, so the sink must not treat the file as good before this
+    // returns true.
+    bool ExtractNextTo(IEntrySink& sink, size_t chunkSize = kEntryChunkSize);
     void CloseArchive();
 
     const std::string& GetCurrentName() const { return sCurrentName; }
@@ -67,10 +75,20 @@ private:
     bool checkArchiveHeader(int position);
     void listEntries();
     EBlockResult readBlock(int position, RarBlockHeader& block, std::vector<uint8_t>& head);
-    bool extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal);
-    bool checkExtractable(const RarFileHeader& file, uint64_t dataPosition);
-    bool copyStored(const RarFileHeader& file, int dataPosition);
-    bool unpack(const RarFileHeader& file, size_t ordinal);
+    // How ExtractNext and ExtractNextTo differ.
+    struct Target {
+        IEntrySink& sink;
+        size_t chunkSize;
+        uint64_t maxFileSize;
+    };
+
+    bool extractNext(const Target& target);
+    bool extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal,
+                     const Target& target);
+    bool checkExtractable(const RarFileHeader& file, uint64_t dataPosition, uint64_t maxFileSize);
+    bool copyStored(const RarFileHeader& file, int dataPosition, IEntrySink& sink,
+                    size_t chunkSize);
+    bool unpack(const RarFileHeader& file, size_t ordinal, IEntrySink& sink, size_t chunkSize);
     bool readAt(int position, void* dest, int count);
     std::string convertName(const std::string& stored) const;
     bool fail(const std::string& message);

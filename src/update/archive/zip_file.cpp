@@ -136,6 +136,15 @@ ZipResult CZipFile::ExtractEntry(int index, void* dest) {
         return ZIP_E_INVALIDARG;
     if (!dest)
         return ZIP_E_POINTER;
+    CMemoryEntrySink sink(dest, GetEntrySize(index));
+    return ExtractEntryTo(index, sink);
+}
+
+ZipResult CZipFile::ExtractEntryTo(int index, IEntrySink& sink, size_t chunkSize) {
+    if (!stream || count == 0)
+        return E_ZIP_NOT_OPEN;
+    if (index < 0 || index >= count || chunkSize == 0)
+        return ZIP_E_INVALIDARG;
     const uint8_t* record = records[index];
     const uint32_t outputSize = le32(record + 24);
     const uint32_t localOffset = le32(record + 42);
@@ -151,40 +160,99 @@ ZipResult CZipFile::ExtractEntry(int index, void* dest) {
     const uint32_t packedSize = le32(local + 18);
     switch (le16(local + 8)) {
     case kMethodStored:
-        return readStored(packedSize, outputSize, dest);
+        return readStored(packedSize, outputSize, sink, chunkSize);
     case kMethodDeflated:
-        return readDeflated(packedSize, outputSize, dest);
+        return readDeflated(packedSize, outputSize, sink, chunkSize);
     default:
         return E_ZIP_UNSUPPORTED_METHOD;
     }
 }
 
-// `dest` holds only outputSize bytes: more stored data is cut, less cannot
-// fill it.
-ZipResult CZipFile::readStored(uint32_t storedSize, uint32_t outputSize, void* dest) {
-    if (storedSize < outputSize || !readExact(dest, outputSize))
+// The output is outputSize bytes: more stored data is cut, less cannot fill
+// it.
+ZipResult CZipFile::readStored(uint32_t storedSize, uint32_t outputSize, IEntrySink& sink,
+                               size_t chunkSize) {
+    if (storedSize < outputSize || outputSize > bytesLeft())
         return E_ZIP_BAD_FORMAT;
+    const size_t pieceSize = std::min<size_t>(chunkSize, outputSize);
+    const auto piece = std::make_unique_for_overwrite<uint8_t[]>(pieceSize);
+    for (uint32_t left = outputSize; left > 0;) {
+        const auto n = static_cast<uint32_t>(std::min<size_t>(pieceSize, left));
+        if (!readExact(piece.get(), n) || !sink.Write(piece.get(), n))
+            return E_ZIP_BAD_FORMAT;
+        left -= n;
+    }
     return ZIP_S_OK;
 }
 
-ZipResult CZipFile::readDeflated(uint32_t packedSize, uint32_t outputSize, void* dest) {
-    // Checked before allocating: the header's size may be hostile.
+namespace {
+
+// inflateEnd on every way out.
+class CInflater {
+public:
+    CInflater() : ready(inflateInit2(&z, -MAX_WBITS) == Z_OK) {}
+    CInflater(const CInflater&) = delete;
+    CInflater& operator=(const CInflater&) = delete;
+    ~CInflater() {
+        if (ready)
+            inflateEnd(&z);
+    }
+    z_stream z{};
+    const bool ready;
+};
+
+} // namespace
+
+// Stops at the central size (the cut) or at the end of the deflate stream.
+// Packed data that ends before the stream does is accepted, as a single
+// inflate call over all of it would accept it: the callers' size and CRC
+// checks judge the result.
+ZipResult CZipFile::readDeflated(uint32_t packedSize, uint32_t outputSize, IEntrySink& sink,
+                                 size_t chunkSize) {
+    // Checked before reading: the header's size may be hostile.
     if (packedSize > bytesLeft())
         return E_ZIP_BAD_FORMAT;
-    const auto packed = std::make_unique_for_overwrite<uint8_t[]>(packedSize);
-    if (!readExact(packed.get(), packedSize))
+    CInflater inflater;
+    if (!inflater.ready)
         return E_ZIP_BAD_FORMAT;
-    z_stream inflater{};
-    if (inflateInit2(&inflater, -MAX_WBITS) != Z_OK)
-        return E_ZIP_BAD_FORMAT;
-    inflater.next_in = packed.get();
-    inflater.avail_in = packedSize;
-    inflater.next_out = static_cast<Bytef*>(dest);
-    inflater.avail_out = outputSize;
-    const int status = inflate(&inflater, Z_FINISH);
-    inflateEnd(&inflater);
-    // A full output buffer (Z_BUF_ERROR) is the cut at the central size.
-    return status == Z_STREAM_END || status == Z_BUF_ERROR ? ZIP_S_OK : E_ZIP_BAD_FORMAT;
+    z_stream& z = inflater.z;
+    const size_t inSize = std::min<size_t>(chunkSize, std::max<uint32_t>(packedSize, 1));
+    const size_t outSize = std::min<size_t>(chunkSize, UINT_MAX);
+    const auto in = std::make_unique_for_overwrite<uint8_t[]>(inSize);
+    const auto out = std::make_unique_for_overwrite<uint8_t[]>(outSize);
+    uint32_t packedLeft = packedSize;
+    uint32_t produced = 0;
+    bool outputFilled = false; // zlib may still hold output without input
+    while (produced < outputSize) {
+        if (z.avail_in == 0 && packedLeft > 0) {
+            const auto n = static_cast<uint32_t>(std::min<size_t>(inSize, packedLeft));
+            if (!readExact(in.get(), n))
+                return E_ZIP_BAD_FORMAT;
+            z.next_in = in.get();
+            z.avail_in = n;
+            packedLeft -= n;
+        } else if (z.avail_in == 0 && !outputFilled) {
+            return ZIP_S_OK;
+        }
+        const auto room = static_cast<uInt>(std::min<size_t>(outSize, outputSize - produced));
+        z.next_out = out.get();
+        z.avail_out = room;
+        const uInt inputBefore = z.avail_in;
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
+            return E_ZIP_BAD_FORMAT;
+        const uInt got = room - z.avail_out;
+        // zlib promises progress while it has input and room; never spin.
+        if (got == 0 && inputBefore != 0 && z.avail_in == inputBefore)
+            return E_ZIP_BAD_FORMAT;
+        if (got > 0 && !sink.Write(out.get(), got))
+            return E_ZIP_BAD_FORMAT;
+        produced += got;
+        outputFilled = z.avail_out == 0;
+        if (status == Z_STREAM_END)
+            return ZIP_S_OK;
+    }
+    return ZIP_S_OK;
 }
 
 // The stream's Read succeeds on a short read; only the position tells.
@@ -221,4 +289,9 @@ std::string CZipFile::GetEntryName(int index) const {
 uint32_t CZipFile::GetEntrySize(int index) const {
     const uint8_t* record = validRecord(index);
     return record ? le32(record + 24) : 0;
+}
+
+uint32_t CZipFile::GetEntryCrc(int index) const {
+    const uint8_t* record = validRecord(index);
+    return record ? le32(record + 16) : 0;
 }

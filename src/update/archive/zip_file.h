@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/mem_read_stream.h"
+#include "update/archive/entry_sink.h"
 
 #include <cstdint>
 #include <map>
@@ -46,19 +47,30 @@ public:
     // GetEntrySize(index) bytes; never writes more than that. A deflated
     // entry whose central size is too small is cut at that size.
     ZipResult ExtractEntry(int index, void* dest);
+    // The same unpacking, handed to `sink` in pieces of at most `chunkSize`
+    // (> 0) bytes, GetEntrySize(index) bytes at most in all, with memory
+    // bounded by the chunk size whatever the entry's size. E_ZIP_BAD_FORMAT
+    // also when the sink refuses a piece. Fewer bytes than the central size
+    // (a short deflate stream) still succeed: callers that need the whole
+    // entry compare the count and GetEntryCrc.
+    ZipResult ExtractEntryTo(int index, IEntrySink& sink, size_t chunkSize = kEntryChunkSize);
 
     int GetCount() const { return count; }
     // Empty for a bad index.
     std::string GetEntryName(int index) const;
     // The uncompressed size from the central record; 0 for a bad index.
     uint32_t GetEntrySize(int index) const;
+    // The CRC-32 from the central record; 0 for a bad index.
+    uint32_t GetEntryCrc(int index) const;
 
 private:
     ZipResult readEndRecord(uint32_t* directorySize, uint16_t* entries);
     ZipResult readDirectory(uint32_t directorySize, uint16_t entries);
     ZipResult indexRecords(uint32_t directorySize, uint16_t entries);
-    ZipResult readStored(uint32_t storedSize, uint32_t outputSize, void* dest);
-    ZipResult readDeflated(uint32_t packedSize, uint32_t outputSize, void* dest);
+    ZipResult readStored(uint32_t storedSize, uint32_t outputSize, IEntrySink& sink,
+                         size_t chunkSize);
+    ZipResult readDeflated(uint32_t packedSize, uint32_t outputSize, IEntrySink& sink,
+                           size_t chunkSize);
     bool readExact(void* dest, uint32_t size);
     int64_t bytesLeft();
     const uint8_t* validRecord(int index) const;

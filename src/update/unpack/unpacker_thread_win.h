@@ -1,0 +1,130 @@
+// CUnpackerThread: the store of downloaded data and the worker that turns
+// finished downloads into installed files. The logic's thread calls the
+// public operations (each takes the lock); Run unpacks on the worker thread,
+// outside the lock, and reports to the logic's window by posted messages
+// (no heap payloads). Parts are counted at once and written to the
+// temporary folder in bounded batches (CFilePartStore); packages are read
+// from their file, never held whole in memory.
+#pragma once
+
+// First: buffer.h must precede every Windows header, whose GetFreeSpace
+// macro would rename a CBuffer member.
+#include "base/buffer.h"
+
+#include "base/handle_win.h"
+#include "base/thread_win.h"
+#include "update/unpack/critical_section_win.h"
+#include "update/unpack/file_part_store.h"
+#include "update/unpack/package_unpacker_win.h"
+#include "update/unpack/part_files_win.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+// Posted to the logic's window.
+enum EUnpackerMessage : unsigned {
+    // wParam 0; lParam 0 all queued items done, 1 a downloaded file or
+    // package could not be read or unpacked, 2 a target could not be created
+    // or written (details: GetStatusText, GetStatusCode, GetCurrentName).
+    eWindowsMessage_UnpackResult = 2624,
+    // wParam 0; lParam the progress value in bytes.
+    eWindowsMessage_UnpackProgress = 2627,
+};
+
+struct SUnpackItem {
+    std::wstring source; // the downloaded file
+    std::wstring target; // relative to the install folder; empty for packages
+    bool isPackage = false;
+};
+
+// What the logic sets when it begins a run.
+struct SUnpackRunSettings {
+    std::wstring installFolder;
+    HWND hwnd = nullptr;
+    bool ignoreWriteErrors = false;
+    bool unpackEnabled = true;
+};
+
+class CUnpackerThread : public CThread, private IUnpackHost {
+public:
+    // Pending parts of all files reaching this many bytes go to disk.
+    static constexpr uint64_t kFlushThreshold = 4u << 20;
+    // AssembleFile reads whole files (the launcher's own update) only up to
+    // this size.
+    static constexpr uint64_t kMaxAssembledSize = 256u << 20;
+
+    CUnpackerThread();
+    // Stops a running thread (bounded wait) before the members go.
+    ~CUnpackerThread() override;
+
+    // --- The store (any thread) ---
+    // False while stopping, for a completed record, or when the part could
+    // not be written. The part's bytes move into the store.
+    bool AddFilePart(const wchar_t* path, CBuffer* part, unsigned length);
+    bool GetFileCrc(const wchar_t* path, uint32_t* crc, uint64_t* size);
+    void DropFileParts(const wchar_t* path);
+    // The download of `path` is whole: late parts are refused.
+    bool SetFileCompleted(const wchar_t* path);
+    bool FlushParts();
+    // The whole file (disk plus pending parts) in a new[] array the caller
+    // delete[]s. False without a record, when the file is larger than
+    // kMaxAssembledSize, or when the disk does not hold the record's size.
+    bool AssembleFile(const wchar_t* path, uint8_t** data, unsigned* length);
+
+    // --- The queue (any thread) ---
+    void QueuePackage(const wchar_t* source);
+    void QueueFile(const wchar_t* source, const wchar_t* target);
+
+    // --- The run (the logic's thread) ---
+    // Makes the settings under the lock, empties the queue (a failed run
+    // leaves its item there) and starts the thread; false when it runs
+    // already or cannot start.
+    bool BeginRun(const SUnpackRunSettings& settings);
+    bool IsRunning() const;
+    // All items are queued: report completion when the queue runs empty
+    // (and drop the items when unpacking is disabled).
+    void FinishRun();
+    // Sets the stop flag, writes the pending parts, wakes the thread and
+    // waits at most `milliseconds`. False when the thread had to be ended.
+    bool StopAndWait(unsigned milliseconds = 1000);
+
+    // The last error, for the logic after eWindowsMessage_UnpackResult.
+    std::wstring GetStatusText();
+    uint32_t GetStatusCode();
+    std::string GetCurrentName();
+    size_t GetQueueLength();
+
+    void Run() override;
+
+private:
+    bool processItem(const SUnpackItem& item);
+    bool checkSource(const std::wstring& source, uint64_t* size);
+    bool nextItem(SUnpackItem& item);
+    void reportIdle();
+    void reportUnpackError(const std::wstring& text, uint32_t code, int result);
+    void post(unsigned message, uint64_t value);
+    void queueItem(SUnpackItem item);
+
+    bool IsStopping() override;
+    void OnUnpackProgress(uint64_t value) override;
+    void SetCurrentName(const std::string& name) override;
+
+    CCriticalSection lock;
+    CHandle hWakeEvent;
+    CPartFilesWin partFiles;
+    CFilePartStore store;
+    // Guarded by `lock`:
+    std::wstring installFolder;
+    bool stopping = false;
+    bool finishWhenIdle = false;
+    std::deque<SUnpackItem> queue;
+    std::wstring statusText;
+    uint32_t statusCode = 0;
+    std::string currentName;
+    bool ignoreWriteErrors = false;
+    bool unpackEnabled = true;
+    HWND hwnd = nullptr;
+    // The worker's own:
+    uint64_t processedBytes = 0;
+};

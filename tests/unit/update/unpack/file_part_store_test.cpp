@@ -1,0 +1,202 @@
+#include "update/unpack/file_part_store.h"
+
+#include "base/buffer.h"
+#include "base/crc32.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// The temporary folder in memory; appends fail after `appendsLeft` calls.
+class CFakePartFiles : public IPartFiles {
+public:
+    bool Measure(const std::wstring& path, uint32_t& crc, uint64_t& size) override {
+        const auto found = disk.find(path);
+        if (found == disk.end())
+            return false;
+        const std::vector<uint8_t>& bytes = found->second;
+        crc = Crc32Continue(bytes.data(), static_cast<unsigned>(bytes.size()), 0);
+        size = bytes.size();
+        ++measures;
+        return true;
+    }
+    bool Append(const std::wstring& path, const uint8_t* bytes, size_t count) override {
+        std::vector<uint8_t>& file = disk[path];
+        if (appendsLeft == 0) {
+            file.insert(file.end(), bytes, bytes + count / 2); // a torn write
+            return false;
+        }
+        --appendsLeft;
+        file.insert(file.end(), bytes, bytes + count);
+        return true;
+    }
+
+    std::map<std::wstring, std::vector<uint8_t>> disk;
+    int appendsLeft = 1 << 30;
+    int measures = 0;
+};
+
+std::vector<uint8_t> pattern(size_t count, uint8_t seed) {
+    std::vector<uint8_t> bytes(count);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 5));
+    return bytes;
+}
+
+void fill(CBuffer& buffer, const std::vector<uint8_t>& bytes) {
+    buffer.Append(bytes.data(), static_cast<unsigned>(bytes.size()));
+}
+
+bool add(CFilePartStore& store, const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    CBuffer part;
+    fill(part, bytes);
+    return store.AddFilePart(path, &part, part.GetLength());
+}
+
+uint32_t crcOf(const std::vector<uint8_t>& bytes) {
+    return Crc32Continue(bytes.data(), static_cast<unsigned>(bytes.size()), 0);
+}
+
+const std::wstring kPath = L"C:\\Game\\tmp\\0A1B2C3D.5000";
+
+TEST(FilePartStore, RunningCrcAndSizeIncludeAnEarlierRunsBytes) {
+    const std::vector<uint8_t> whole = pattern(5000, 3);
+    CFakePartFiles files;
+    files.disk[kPath].assign(whole.begin(), whole.begin() + 1200); // left by a broken run
+    CFilePartStore store(files, 1 << 20);
+
+    ASSERT_TRUE(store.AddFilePart(kPath, nullptr, 0));
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, 1200u);
+    EXPECT_EQ(crc, crcOf({whole.begin(), whole.begin() + 1200}));
+
+    ASSERT_TRUE(add(store, kPath, {whole.begin() + 1200, whole.begin() + 3000}));
+    ASSERT_TRUE(add(store, kPath, {whole.begin() + 3000, whole.end()}));
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, whole.size());
+    EXPECT_EQ(crc, crcOf(whole));
+    EXPECT_EQ(files.measures, 1) << "the record answers without reading the file again";
+
+    ASSERT_TRUE(store.FlushFile(kPath));
+    EXPECT_EQ(files.disk[kPath], whole);
+}
+
+TEST(FilePartStore, PartsMoveIntoTheStoreAndOnlyTheGivenLengthCounts) {
+    CFakePartFiles files;
+    CFilePartStore store(files, 1 << 20);
+    const std::vector<uint8_t> bytes = pattern(100, 9);
+    CBuffer part;
+    fill(part, bytes);
+    ASSERT_TRUE(store.AddFilePart(kPath, &part, 60));
+    EXPECT_EQ(part.GetLength(), 0u);
+    EXPECT_EQ(part.GetData(), nullptr);
+
+    CBuffer tooShort;
+    fill(tooShort, pattern(10, 1));
+    EXPECT_FALSE(store.AddFilePart(kPath, &tooShort, 11));
+    EXPECT_EQ(tooShort.GetLength(), 10u) << "a refused part stays with the caller";
+
+    ASSERT_TRUE(store.FlushParts());
+    EXPECT_EQ(files.disk[kPath], std::vector<uint8_t>(bytes.begin(), bytes.begin() + 60));
+}
+
+TEST(FilePartStore, CompletedRecordRefusesLatePartsUntilDropped) {
+    CFakePartFiles files;
+    CFilePartStore store(files, 1 << 20);
+    const std::vector<uint8_t> first = pattern(300, 1);
+    ASSERT_TRUE(add(store, kPath, first));
+    ASSERT_TRUE(store.SetCompleted(kPath));
+
+    CBuffer late;
+    fill(late, pattern(50, 2));
+    EXPECT_FALSE(store.AddFilePart(kPath, &late, 50));
+    EXPECT_EQ(late.GetLength(), 50u);
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, 300u);
+    EXPECT_EQ(crc, crcOf(first));
+
+    store.DropFileParts(kPath);
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(crc, 0u);
+    EXPECT_FALSE(store.IsCompleted(kPath));
+    EXPECT_FALSE(store.HasPendingParts()) << "dropped parts are never written";
+    EXPECT_TRUE(add(store, kPath, pattern(10, 4)));
+}
+
+TEST(FilePartStore, UnknownPathHasNoRecord) {
+    CFakePartFiles files;
+    CFilePartStore store(files, 1 << 20);
+    uint32_t crc = 7;
+    uint64_t size = 7;
+    EXPECT_FALSE(store.GetFileCrc(L"nothing", &crc, &size));
+    EXPECT_EQ(crc, 0u);
+    EXPECT_EQ(size, 0u);
+    EXPECT_FALSE(store.SetCompleted(L"nothing"));
+}
+
+TEST(FilePartStore, PendingBytesPastTheThresholdGoToDiskInOrder) {
+    CFakePartFiles files;
+    CFilePartStore store(files, 1000);
+    const std::wstring other = L"C:\\Game\\tmp\\other";
+    std::vector<uint8_t> expected;
+    for (uint8_t i = 0; i < 5; ++i) {
+        const std::vector<uint8_t> piece = pattern(300, i);
+        ASSERT_TRUE(add(store, kPath, piece));
+        expected.insert(expected.end(), piece.begin(), piece.end());
+    }
+    ASSERT_TRUE(add(store, other, pattern(10, 99)));
+    // 900 bytes waited; the fourth part reached 1200 and wrote all four.
+    EXPECT_EQ(files.disk[kPath], std::vector<uint8_t>(expected.begin(), expected.begin() + 1200));
+    EXPECT_TRUE(store.HasPendingParts());
+    ASSERT_TRUE(store.FlushParts());
+    EXPECT_FALSE(store.HasPendingParts());
+    EXPECT_EQ(files.disk[kPath], expected);
+    EXPECT_EQ(files.disk[other], pattern(10, 99));
+}
+
+TEST(FilePartStore, FlushedPartsResumeInANewStore) {
+    CFakePartFiles files;
+    const std::vector<uint8_t> bytes = pattern(2500, 5);
+    uint32_t crcBefore = 0;
+    uint64_t sizeBefore = 0;
+    {
+        CFilePartStore store(files, 1 << 20);
+        ASSERT_TRUE(add(store, kPath, {bytes.begin(), bytes.begin() + 1000}));
+        ASSERT_TRUE(add(store, kPath, {bytes.begin() + 1000, bytes.end()}));
+        ASSERT_TRUE(store.GetFileCrc(kPath, &crcBefore, &sizeBefore));
+        ASSERT_TRUE(store.FlushParts());
+    }
+    CFilePartStore next(files, 1 << 20);
+    ASSERT_TRUE(next.AddFilePart(kPath, nullptr, 0));
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(next.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, sizeBefore);
+    EXPECT_EQ(crc, crcBefore);
+}
+
+TEST(FilePartStore, FailedWriteRestartsTheRecordFromTheDisk) {
+    CFakePartFiles files;
+    CFilePartStore store(files, 500);
+    files.appendsLeft = 1;
+    ASSERT_TRUE(add(store, kPath, pattern(200, 1)));
+    // The second part passes the threshold: the first append works, the
+    // second is torn.
+    EXPECT_FALSE(add(store, kPath, pattern(400, 2)));
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    const std::vector<uint8_t>& onDisk = files.disk[kPath];
+    EXPECT_EQ(size, onDisk.size());
+    EXPECT_EQ(crc, crcOf(onDisk));
+    EXPECT_FALSE(store.HasPendingParts());
+}
+
+} // namespace
