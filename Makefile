@@ -62,6 +62,7 @@ bench: native win64
 	bash bench/crc/run-crc-bench.sh
 	bash bench/unpack/run-unpack-bench.sh
 	bash bench/net/run-net-bench.sh
+	bash bench/verify/run-verify-bench.sh
 
 clean:
 	rm -rf build

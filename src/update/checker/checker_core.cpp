@@ -38,6 +38,19 @@ bool CCheckerCore::counts(const FileEntry& entry) const {
     return entry.type != ptExt || settings.selectedApps.count(entry.exec) != 0;
 }
 
+bool CCheckerCore::digestOf(const std::wstring& path, FileDigest& digest, uint32_t& systemError) {
+    const std::wstring key = lowerWide(path);
+    const auto known = digests.find(key);
+    if (known != digests.end()) {
+        digest = known->second;
+        return true;
+    }
+    if (!digestFile(files, path, block, digest, systemError))
+        return false;
+    digests.emplace(key, digest);
+    return true;
+}
+
 bool CCheckerCore::differs(const std::wstring& path, const FileEntry& entry) {
     if (settings.bQuickCheck) {
         const auto it = old.files.find(path);
@@ -46,7 +59,7 @@ bool CCheckerCore::differs(const std::wstring& path, const FileEntry& entry) {
     }
     FileDigest digest;
     uint32_t systemError = 0;
-    return !digestFile(files, path, block, digest, systemError) || digest.crc != entry.crc ||
+    return !digestOf(path, digest, systemError) || digest.crc != entry.crc ||
            digest.size != entry.size;
 }
 
@@ -64,6 +77,7 @@ void CCheckerCore::compareFiles() {
 
 void CCheckerCore::buildDownloadList() {
     settings.protectedNames.insert(lowerWide(settings.launcherName));
+    digests.clear();
     compareFiles();
     if (quickCheck()) {
         bCanRun = !bNewLauncher && !settings.bQuickCheck;
@@ -91,7 +105,7 @@ bool CCheckerCore::quickCheck() {
         control.passed(counter);
         FileDigest digest;
         uint32_t systemError = 0;
-        if (!digestFile(files, path, block, digest, systemError)) {
+        if (!digestOf(path, digest, systemError)) {
             runblocker::append(sRunBlockers, runblocker::cantOpen(systemError, path));
             return false;
         }
@@ -104,7 +118,8 @@ bool CCheckerCore::quickCheck() {
 }
 
 CleanupRules CCheckerCore::cleanupRules(const ExpectedFiles& expected) const {
-    return {expected, settings.protectedNames, manifest.ignoredNames, manifest.ignoredPaths};
+    return {expected, settings.protectedNames, manifest.ignoredNames, manifest.ignoredPaths,
+            &digests};
 }
 
 void CCheckerCore::runCleanup(bool dryRun) {

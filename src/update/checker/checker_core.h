@@ -11,6 +11,7 @@
 #include "update/checker/install_files.h"
 #include "update/manifest/update_manifest.h"
 
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -72,6 +73,8 @@ public:
 private:
     ManifestParseOptions parseOptions() const;
     bool counts(const FileEntry& entry) const;
+    // digestFile, taken once per file and run.
+    bool digestOf(const std::wstring& path, FileDigest& digest, uint32_t& systemError);
     bool differs(const std::wstring& path, const FileEntry& entry);
     void compareFiles();
     CleanupRules cleanupRules(const ExpectedFiles& expected) const;
@@ -79,4 +82,8 @@ private:
     IInstallFiles& files;
     const CheckerControl& control;
     std::vector<uint8_t> block;
+    // Digests taken in this run, by lower-case path: the comparison, the
+    // quick check and the clean-up read each file once. Nothing changes the
+    // files in between; the run owns the install folder.
+    std::map<std::wstring, FileDigest> digests;
 };

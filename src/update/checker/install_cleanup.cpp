@@ -64,11 +64,23 @@ private:
     }
 
     bool matches(const std::wstring& path) {
-        const ExpectedFile& expected = rules.expected.at(lowerWide(path));
+        const std::wstring lowerPath = lowerWide(path);
+        const ExpectedFile& expected = rules.expected.at(lowerPath);
         FileDigest digest;
+        return digestOf(path, lowerPath, digest) && digest.size == expected.size &&
+               digest.crc == expected.crc;
+    }
+
+    bool digestOf(const std::wstring& path, const std::wstring& lowerPath, FileDigest& digest) {
+        if (rules.knownDigests) {
+            const auto known = rules.knownDigests->find(lowerPath);
+            if (known != rules.knownDigests->end()) {
+                digest = known->second;
+                return true;
+            }
+        }
         uint32_t systemError = 0;
-        return digestFile(files, path, block, digest, systemError) &&
-               digest.size == expected.size && digest.crc == expected.crc;
+        return digestFile(files, path, block, digest, systemError);
     }
 
     IInstallFiles& files;

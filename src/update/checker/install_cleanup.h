@@ -27,6 +27,8 @@ struct CleanupRules {
     std::set<std::wstring> protectedNames; // lower case
     std::set<std::wstring> ignoredNames;   // lower case; "*.ext" keeps an extension
     std::set<std::wstring> ignoredPaths;   // lower case, relative
+    // Digests already taken in this run, by lower-case path; may be null.
+    const std::map<std::wstring, FileDigest>* knownDigests = nullptr;
 };
 
 enum class ECleanupAction {

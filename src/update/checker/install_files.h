@@ -59,3 +59,10 @@ inline constexpr uint32_t kDigestBlockSize = 1u << 20;
 // a read error after opening) when the file cannot be read.
 bool digestFile(IInstallFiles& files, const std::wstring& path, std::vector<uint8_t>& block,
                 FileDigest& digest, uint32_t& systemError);
+
+// The whole content of a small file such as the launcher's record files.
+// False when the file cannot be opened or read, or holds more than
+// `maxSize` bytes (never reading more than one byte past that); `bytes`
+// is empty then.
+bool readSmallFile(IInstallFiles& files, const std::wstring& path, size_t maxSize,
+                   std::vector<uint8_t>& bytes);

@@ -195,6 +195,20 @@ TEST_F(CheckerCoreTest, QuickModeTakesDifferencesFromTheManifestsNotTheDisk) {
     EXPECT_EQ(disk.opened, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
 }
 
+TEST_F(CheckerCoreTest, CompareQuickCheckAndCleanupReadEachFileOnce) {
+    disk.add(L"A.txt", "a");
+    disk.add(L"b.txt", "b");
+    disk.add(L"junk.dll", "x");
+    checker.settings.bCanDelete = true;
+    const std::string xml =
+        manifestXml(packXml("full", "a.pkg", 5, fileXml("a.txt", "a") + fileXml("b.txt", "b")));
+    run(xml, xml);
+    ASSERT_TRUE(checker.bCanRun);
+    checker.runCleanup(false);
+    EXPECT_FALSE(disk.has(L"junk.dll"));
+    EXPECT_EQ(disk.opened, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+}
+
 TEST_F(CheckerCoreTest, EmptyOrBrokenPreviousTextTurnsQuickModeOff) {
     for (const std::string& old : {std::string(), std::string("<broken")}) {
         CCheckerCore core(disk, control);
