@@ -287,14 +287,14 @@ LRESULT CHttxTransport::onSendRequest(WPARAM wParam, LPARAM lParam) {
     CNetClient* client = clientOf(wParam);
     if (!request)
         return 0;
-    if (!isOpen) {
-        reportError(client, eNetError_NotOpen, 0, request->GetContextId(), request->GetRequestId());
-        return 0;
-    }
-    CContextHttx* context = findContext(client, request->GetContextId());
+    CContextHttx* context = isOpen ? findContext(client, request->GetContextId()) : nullptr;
     if (context == nullptr) {
-        reportError(client, eNetError_NotFound, 0, request->GetContextId(),
-                    request->GetRequestId());
+        // Dropped before the client hears of it, so the report is the end.
+        const int contextId = request->GetContextId();
+        const int requestId = request->GetRequestId();
+        request.reset();
+        reportError(client, isOpen ? eNetError_NotFound : eNetError_NotOpen, 0, contextId,
+                    requestId);
         return 0;
     }
     context->SendRequest(std::move(request));

@@ -6,6 +6,7 @@
 #include "app/log/run_log_win.h"
 #include "net/httx503_answer_win.h"
 #include "net/net_transport_win.h"
+#include "support/message_window_win.h"
 #include "support/temp_folder_win.h"
 #include "support/update_server_win.h"
 
@@ -119,23 +120,6 @@ std::wstring readLog(const std::wstring& path) {
     return std::wstring(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2);
 }
 
-class CMessageWindow {
-public:
-    CMessageWindow()
-        : hwnd(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                 nullptr)) {}
-    CMessageWindow(const CMessageWindow&) = delete;
-    CMessageWindow& operator=(const CMessageWindow&) = delete;
-    ~CMessageWindow() {
-        if (hwnd != nullptr)
-            ::DestroyWindow(hwnd);
-    }
-    HWND get() const { return hwnd; }
-
-private:
-    HWND hwnd;
-};
-
 class DownloaderTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -208,7 +192,7 @@ protected:
     const std::string manifest = "Rar!manifest-body";
     testwin::CTempFolder temp;
     CLogImplW runLog;
-    CMessageWindow window;
+    testwin::CMessageWindow window;
     CRecordingNotify notify;
     // Members go in reverse: the downloader detaches before the transport.
     CNetTransport transport;

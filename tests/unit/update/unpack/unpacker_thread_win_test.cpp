@@ -5,6 +5,7 @@
 #include "base/file_win.h"
 #include "base/folder_tree_win.h"
 #include "rar_writer.h"
+#include "support/message_window_win.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -37,16 +38,9 @@ private:
     static inline int counter = 0;
 };
 
-// A message-only window whose posted messages the test collects.
-class CMessageWindow {
+// Collects what the unpacker posts to a message-only window.
+class CResultWindow : public testwin::CMessageWindow {
 public:
-    CMessageWindow()
-        : hwnd(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                 nullptr)) {}
-    CMessageWindow(const CMessageWindow&) = delete;
-    CMessageWindow& operator=(const CMessageWindow&) = delete;
-    ~CMessageWindow() { ::DestroyWindow(hwnd); }
-
     // Collects messages until a result arrives (or a generous safety limit
     // passes); then `quietMs` more to catch anything posted after it.
     void pump(unsigned quietMs = 0, bool untilResult = true) {
@@ -54,7 +48,7 @@ public:
         DWORD resultAt = 0;
         for (;;) {
             MSG msg;
-            while (::PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE)) {
+            while (::PeekMessageW(&msg, get(), 0, 0, PM_REMOVE)) {
                 if (msg.message == eWindowsMessage_UnpackProgress)
                     progress.push_back(static_cast<uint64_t>(msg.lParam));
                 if (msg.message == eWindowsMessage_UnpackResult) {
@@ -72,7 +66,6 @@ public:
         }
     }
 
-    HWND hwnd;
     std::vector<uint64_t> progress;
     std::vector<int> results;
 };
@@ -154,12 +147,12 @@ protected:
     }
 
     void begin(bool ignoreWriteErrors = false, bool unpackEnabled = true) {
-        ASSERT_TRUE(unpacker.BeginRun({install, window.hwnd, ignoreWriteErrors, unpackEnabled}));
+        ASSERT_TRUE(unpacker.BeginRun({install, window.get(), ignoreWriteErrors, unpackEnabled}));
     }
 
     CScratchFolder scratch;
     std::wstring install;
-    CMessageWindow window;
+    CResultWindow window;
     CUnpackerThread unpacker;
 };
 
@@ -235,8 +228,8 @@ TEST_F(UnpackerThread, FailuresReportAndLeaveOldTargetsUntouched) {
         else
             writeWholeFile(install + L"\\a.txt", "old contents", 12);
         ASSERT_TRUE(unpacker.StopAndWait(5000));
-        CMessageWindow messages;
-        ASSERT_TRUE(unpacker.BeginRun({install, messages.hwnd, c.ignoreWriteErrors, true}));
+        CResultWindow messages;
+        ASSERT_TRUE(unpacker.BeginRun({install, messages.get(), c.ignoreWriteErrors, true}));
         const std::wstring source = download(L"package.pkg", c.package);
         unpacker.QueuePackage(source.c_str());
         unpacker.FinishRun();
@@ -275,8 +268,8 @@ TEST_F(UnpackerThread, LockedTargetCountsAsWrittenOnlyWithTheSameBytes) {
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(lock.isOpen());
         ASSERT_TRUE(unpacker.StopAndWait(5000));
-        CMessageWindow messages;
-        ASSERT_TRUE(unpacker.BeginRun({install, messages.hwnd, false, true}));
+        CResultWindow messages;
+        ASSERT_TRUE(unpacker.BeginRun({install, messages.get(), false, true}));
         const std::wstring source = download(L"locked." + std::to_wstring(index++), wanted);
         unpacker.QueueFile(source.c_str(), L"locked.dll");
         unpacker.FinishRun();
@@ -307,8 +300,8 @@ TEST_F(UnpackerThread, EntriesClimbingOutOfTheInstallFolderAreRefused) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(unpacker.StopAndWait(5000));
-        CMessageWindow messages;
-        ASSERT_TRUE(unpacker.BeginRun({install, messages.hwnd, false, true}));
+        CResultWindow messages;
+        ASSERT_TRUE(unpacker.BeginRun({install, messages.get(), false, true}));
         const std::wstring source = download(L"evil." + std::to_wstring(index++), c.package);
         unpacker.QueuePackage(source.c_str());
         unpacker.FinishRun();
