@@ -38,12 +38,6 @@ uint32_t brandingConfigCrc() {
     return Crc32(bytes.data(), static_cast<unsigned>(bytes.size()));
 }
 
-void forgetUserSettings() {
-    const std::wstring base = widen(kRegPath);
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (base + L"\\Themes").c_str(), L"Theme");
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (base + L"\\Language").c_str(), L"Language");
-}
-
 struct LauncherRun {
     std::string log;
     std::vector<testwin::SeenBox> boxes;
@@ -68,14 +62,7 @@ bool hasLine(const std::string& log, const std::string& line) {
     return log.find(line + "\r\n") != std::string::npos;
 }
 
-class LauncherConfigExe : public testing::Test {
-protected:
-    void SetUp() override { forgetUserSettings(); }
-    void TearDown() override { forgetUserSettings(); }
-    // Only this test sets the theme; other launcher runs merely read it.
-};
-
-TEST_F(LauncherConfigExe, LogsTheConfigurationThemeAndLanguageSteps) {
+TEST(LauncherConfigExe, LogsTheConfigurationThemeAndLanguageSteps) {
     CTempFolder folder;
     const LauncherRun run = runLauncher(folder, launcherImage());
     EXPECT_TRUE(run.boxes.empty());
@@ -86,19 +73,6 @@ TEST_F(LauncherConfigExe, LogsTheConfigurationThemeAndLanguageSteps) {
     for (const char* label : {"\r\nreg:", "\r\nlocal:"})
         EXPECT_NE(run.log.find(label), std::string::npos) << label;
     EXPECT_NE(run.log.find("\r\nInstall folder: "), std::string::npos) << run.log;
-}
-
-TEST_F(LauncherConfigExe, TheRegistryChoosesTheTheme) {
-    const struct {
-        const char* choice;
-        const char* line;
-    } cases[] = {{"dark", "Theme: themes\\dark\\"}, {"no-such-theme", "Theme: themes\\default\\"}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(writeUserSetting(kRegPath, L"Themes", L"Theme", c.choice));
-        CTempFolder folder;
-        const LauncherRun run = runLauncher(folder, launcherImage());
-        EXPECT_TRUE(hasLine(run.log, c.line)) << c.choice << "\n" << run.log;
-    }
 }
 
 // Launcher.exe with `archive` as its branding resource.
@@ -148,7 +122,25 @@ std::vector<uint8_t> defaultBrandingAt(const std::string& regPath) {
     return packed(entries);
 }
 
-TEST_F(LauncherConfigExe, StampedLanguageWinsOnlyInAnInstall) {
+TEST(LauncherConfigExe, TheRegistryChoosesTheTheme) {
+    const struct {
+        const char* choice;
+        const char* line;
+    } cases[] = {{"dark", "Theme: themes\\dark\\"}, {"no-such-theme", "Theme: themes\\default\\"}};
+    // Tests run in parallel and every launcher run reads the theme: this test keeps its own key.
+    const std::string regPath = "SOFTWARE\\Velmora Games\\Skyreach theme test";
+    CTempFolder work;
+    const std::vector<uint8_t> image = rebrandedImage(work, defaultBrandingAt(regPath));
+    for (const auto& c : cases) {
+        ASSERT_TRUE(writeUserSetting(regPath, L"Themes", L"Theme", c.choice));
+        CTempFolder folder;
+        const LauncherRun run = runLauncher(folder, image);
+        EXPECT_TRUE(hasLine(run.log, c.line)) << c.choice << "\n" << run.log;
+    }
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, widen(regPath.c_str()).c_str());
+}
+
+TEST(LauncherConfigExe, StampedLanguageWinsOnlyInAnInstall) {
     const struct {
         bool guest; // a portable folder: rmUpdate
         const char* remembered;
@@ -178,7 +170,7 @@ TEST_F(LauncherConfigExe, StampedLanguageWinsOnlyInAnInstall) {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, widen(regPath.c_str()).c_str());
 }
 
-TEST_F(LauncherConfigExe, ConfigurationChecksumFileGuardsTheServerListCache) {
+TEST(LauncherConfigExe, ConfigurationChecksumFileGuardsTheServerListCache) {
     const uint32_t crc = brandingConfigCrc();
     const std::string crcBytes(reinterpret_cast<const char*>(&crc), 4);
     const struct {
@@ -202,7 +194,7 @@ TEST_F(LauncherConfigExe, ConfigurationChecksumFileGuardsTheServerListCache) {
     }
 }
 
-TEST_F(LauncherConfigExe, UnusableBrandingFailsPreinit) {
+TEST(LauncherConfigExe, UnusableBrandingFailsPreinit) {
     const std::string languages = "<languages/>";
     const struct {
         const char* name;
