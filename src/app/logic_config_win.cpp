@@ -7,6 +7,7 @@
 #include "app/config/install_folder_rules.h"
 #include "app/config/install_folder_win.h"
 #include "app/config/user_settings_win.h"
+#include "app/log/file_version_win.h"
 #include "app/log/run_log_win.h"
 #include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
@@ -106,11 +107,24 @@ bool CLogic::selectStartLanguage() {
 }
 
 void CLogic::prepareServerData() {
+    const std::vector<std::string> stamped = readStampList("SERVER_URL", 132);
+    selector.SetLog([this](const std::string& text, bool lineEnd) {
+        if (pLog != nullptr)
+            pLog->write(wideFromUtf8(text).c_str(), lineEnd);
+    });
     sCudPath = sInstallFolder.empty() ? L"CUD.dat" : sInstallFolder + L"\\CUD.dat";
     if (configChanged(sInstallFolder, config.nConfigCrc)) {
         const bool removed = ::DeleteFileW(sCudPath.c_str()) != FALSE;
         log(removed ? L"Configuration changed: CUD.dat removed" : L"Configuration changed");
     }
+    const tinyxml2::XMLElement* cud =
+        config.root() ? config.root()->FirstChildElement("ClientUpdateData") : nullptr;
+    if (!selector.Init(cud, CUrlList(stamped.begin(), stamped.end()), sCudPath, bDebugMode))
+        throw std::string("Failed to initialize client update data");
+    if (!selector.SelectServerUrl())
+        throw std::string("Failed to select server URL");
+    sUserAgentHeader =
+        "User-Agent: " + selector.Face().id + " " + getFileVersion(ownModulePath()) + "\r\n";
 }
 
 bool CLogic::proposeInstallFolder(const std::wstring& chosen) {

@@ -6,7 +6,14 @@
 #include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
 #include "base/reg_key_win.h"
+#include "net/download/downloader_win.h"
+#include "net/net_transport_win.h"
 #include "system/install_folder_list_win.h"
+
+CLogic::CLogic() {
+    // The program's key of CUD.dat.
+    selector.SetCudKey("7C1E93B04FD2A865E0B7194C3A5DF826");
+}
 
 CLogic::~CLogic() {
     if (g_pLangTable == &languages.table)
@@ -87,23 +94,4 @@ bool CLogic::init(int runCode, const std::wstring& argument) {
     if (bUseServer)
         prepareServerData();
     return true;
-}
-
-bool CLogic::run() {
-    const bool folderGiven = nRunMode == rmSetLongName ||
-                             (nRunMode == rmUninstaller &&
-                              (nRunCode == rcUninstallFrom || nRunCode == rcUninstallFromGuest));
-    if (proposeInstallFolder(folderGiven ? sInstallFolder : std::wstring()))
-        log(L"Install folder: " + sInstallFolder);
-    if (nRunMode == rmUpdate || nRunMode == rmDownload)
-        clearVirtualStore(sInstallFolder, pLog);
-    return true;
-}
-
-void CLogic::uninit() {
-    log(L"");
-    log(L"--- Start Uninit ---");
-    log(L"");
-    log(L"--- Uninit finished ---");
-    g_pLangTable = nullptr;
 }

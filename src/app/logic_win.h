@@ -1,27 +1,53 @@
 // CLogic: the one object that owns a launcher run. The entry point creates
 // it, hands it the command line and the run log, and drives it through
 // preinit, init, run and uninit on the GUI thread.
+//
+// Every handler runs on the GUI thread. Worker threads (checker, unpacker)
+// and the downloader only post messages to the window; run's message loop
+// brings them here. The work is spread over files by stage: configuration
+// (logic_config_win.cpp), window and loop (logic_loop_win.cpp), network
+// (logic_network_win.cpp), download flow (logic_download_win.cpp), retries
+// (logic_retry_win.cpp) and boxes (logic_boxes_win.cpp).
 #pragma once
+
+// First: buffer.h must precede every Windows header.
+#include "base/buffer.h"
 
 #include "app/command_line.h"
 #include "app/config/launcher_config.h"
 #include "app/config/theme_settings.h"
 #include "app/entry_win.h"
 #include "app/run_mode.h"
+#include "net/download/cud_store_win.h"
+#include "net/download/downloader_notify.h"
+#include "net/download/url_selector.h"
+#include "ui/dialog/launcher_box_win.h"
+#include "ui/dialog/launcher_window_win.h"
 #include "ui/lang/language_choice.h"
 #include "ui/lang/language_list.h"
 #include "update/archive/archive_store.h"
+#include "update/checker/checker_thread_win.h"
+#include "update/flow/download_item.h"
+#include "update/flow/download_progress.h"
+#include "update/unpack/unpacker_thread_win.h"
 
 #include <tinyxml2.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 class CLogImplW;
+namespace NetEx {
+class CNetTransport;
+class CDownloader;
+} // namespace NetEx
 
-class CLogic : public ILauncherLogic {
+class CLogic : public ILauncherLogic, public IDownloaderNotify {
 public:
     // Run codes under the names the run log uses.
     static constexpr int rcNone = ::rcNone;
@@ -32,7 +58,11 @@ public:
     static constexpr int rcCrc = ::rcCrc;
     static constexpr int rcSetLongName = ::rcSetLongName;
 
-    CLogic() = default;
+    // Controls of the window: the progress text and the first page's text.
+    static constexpr int kProgressTextControl = 12361;
+    static constexpr int kFirstPageInfoControl = 12411;
+
+    CLogic();
     CLogic(const CLogic&) = delete;
     CLogic& operator=(const CLogic&) = delete;
     ~CLogic() override;
@@ -49,7 +79,79 @@ public:
     // the one already set, else the default of the run mode.
     bool proposeInstallFolder(const std::wstring& chosen);
 
+    // The downloader's reports (logic_network_win.cpp, logic_download_win.cpp,
+    // logic_retry_win.cpp).
+    void OnCUDFileReceived(CBuffer* body) override;
+    void OnKBFileProgress(unsigned received, unsigned total) override;
+    void OnKBFileReceived(CBuffer* body) override;
+    void OnLicenseReceived(CBuffer* body) override;
+    void OnUpdateXmlReceived(CBuffer* body) override;
+    void OnFilePartReceived(CBuffer* body, bool incomplete) override;
+    void OnFilePartProgress(unsigned bytes, bool continuing) override;
+    void OnNetError(int kind, unsigned errorCode, int httpStatus, const std::string& text) override;
+
 private:
+    // Window and loop, in logic_loop_win.cpp.
+    bool createDialog();
+    void runMessageLoop();
+    LRESULT OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnTimer(UINT_PTR id);
+    void startRetryTimer(unsigned id);
+    void quitLauncher();
+    // A step that a later version of the launcher provides: logged, then the
+    // run ends cleanly.
+    void stepNotAvailable(const wchar_t* step);
+    void stopWorkers();
+
+    // Network, in logic_network_win.cpp.
+    bool checkWriteRights();
+    bool startNetwork();
+    void stopNetwork();
+    void requestManifest();
+    void startCheckThread();
+    void onCudReceived(CBuffer* body);
+
+    // Download flow, in logic_download_win.cpp.
+    void onCheckResult(WPARAM wParam, LPARAM lParam);
+    void onServerInfoReady(const UpdateManifest* manifest);
+    void takeDownloadList();
+    void onCheckDone();
+    void processStartDownload();
+    bool beginUnpackRun();
+    bool prepareDownloadItems();
+    bool hasDiskSpaceFor(uint64_t bytes) const;
+    void showDownloadPage();
+    bool downloadNext();
+    void onPackageDownloaded();
+    void addUnpackTask(DownloadItem& item, bool fromTmp, bool bad);
+    void showProgress(uint64_t unpackBytes);
+    void onUnpackResult(LPARAM result);
+    void processAfterDownload();
+    void saveManifest();
+    std::wstring tempFileOf(const DownloadItem& item) const;
+
+    // Retries, in logic_retry_win.cpp.
+    void onEmptyPart();
+    bool retryLicense();
+    bool retryManifest();
+    bool retryPart();
+    void onRetryTimer(unsigned id);
+    bool trySelectDataUpdateUrl();
+    void promptOrShowRetryError();
+    void restartStep();
+    void showRetryError();
+    void abandonRetry();
+    std::wstring composeNetError(int kind, unsigned errorCode, int httpStatus,
+                                 const std::string& text) const;
+
+    // Boxes, in logic_boxes_win.cpp.
+    void showMessageBox(const std::wstring& text, int reason, EBoxButtons buttons, EBoxStyle style,
+                        bool withEdit = false);
+    void askUser(int langIndex, int reason, EBoxButtons buttons, EBoxStyle style);
+    void onBoxAnswered(int answer, const std::wstring& editText);
+    void showFileError(const std::string& name, uint32_t code);
+    void setProgressText(const std::wstring& text);
+
     // preinit, in logic_config_win.cpp.
     bool loadLauncherConfig();
     bool loadThemeConfig();
@@ -101,4 +203,41 @@ private:
     std::wstring sInstallFolder;
     std::wstring sTypedInstallFolder; // what the user typed into the folder box
     uint64_t hDownloadOwner = 0;
+
+    // Window. The boxes go before the window that owns them.
+    CLauncherWindow dialog;
+    CLauncherBox box;
+    bool bShuttingDown = false;
+    bool bStopLoop = false;
+
+    // Network. The downloader is destroyed before the transport it uses.
+    CCudFileStore cudStore;
+    CUrlSelector selector{cudStore};
+    std::unique_ptr<NetEx::CNetTransport> transport;
+    std::unique_ptr<NetEx::CDownloader> downloader;
+    bool bNetStarted = false;
+    std::string sUserAgentHeader;
+
+    // The update run.
+    CCheckerThread checker;
+    CUnpackerThread unpacker;
+    std::string sManifestText;
+    std::string sOldManifestText;
+    std::deque<DownloadItem> downloadQueue;
+    ByteCounters bytes;
+    uint64_t nRunBytes = 0;
+    uint64_t nUnpackedKb = 0;
+    std::wstring sProgressText;
+    bool bLauncherInfo = false;
+    bool bLauncherUpdated = false;
+    bool bSilentDownload = false;
+    bool bManifestSavedForDownload = false;
+
+    // Retries and boxes.
+    int nAttempt = 0;
+    std::wstring sPendingError;
+    int nMsgReason = 0;
+    int nSavedReason = 0;
+    int nSavedPage = -1;
+    int nPage = -1;
 };

@@ -1,6 +1,8 @@
 // Launcher.exe's entry point.
-#include "app/entry_win.h"
+// First: logic_win.h brings buffer.h before any Windows header.
 #include "app/logic_win.h"
+
+#include "app/entry_win.h"
 
 #include <windows.h>
 

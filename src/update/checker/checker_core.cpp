@@ -118,8 +118,8 @@ bool CCheckerCore::quickCheck() {
 }
 
 CleanupRules CCheckerCore::cleanupRules(const ExpectedFiles& expected) const {
-    return {expected, settings.protectedNames, manifest.ignoredNames, manifest.ignoredPaths,
-            &digests};
+    return {expected, settings.protectedNames,  manifest.ignoredNames, manifest.ignoredPaths,
+            &digests, settings.protectedFolders};
 }
 
 void CCheckerCore::runCleanup(bool dryRun) {

@@ -22,8 +22,9 @@ struct CheckSettings {
     std::wstring launcherName = L"Launcher.exe";
     std::string language;
     std::set<std::wstring> additionalPackages;
-    std::set<std::wstring> selectedApps;   // EXEC values of the chosen ext applications
-    std::set<std::wstring> protectedNames; // lower case; the launcher's is added
+    std::set<std::wstring> selectedApps;     // EXEC values of the chosen ext applications
+    std::set<std::wstring> protectedNames;   // lower case; the launcher's is added
+    std::set<std::wstring> protectedFolders; // lower case, relative: never cleaned
     bool bQuickCheck = false;
     bool bOnlyAddPackages = false;
     bool bIsUpdate = false;

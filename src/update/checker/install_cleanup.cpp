@@ -39,6 +39,8 @@ public:
             control.passed(counter);
             const std::wstring path = folder.empty() ? entry.name : folder + L"\\" + entry.name;
             if (entry.kind == EFolderEntryKind::Folder) {
+                if (rules.protectedFolders.count(lowerWide(path)))
+                    continue;
                 walk(path);
                 if (!dryRun)
                     files.RemoveEmptyFolder(path);

@@ -29,6 +29,9 @@ struct CleanupRules {
     std::set<std::wstring> ignoredPaths;   // lower case, relative
     // Digests already taken in this run, by lower-case path; may be null.
     const std::map<std::wstring, FileDigest>* knownDigests = nullptr;
+    // Lower-case relative folders the walk never enters (the launcher's own
+    // work folders, such as the downloads an interrupted run resumes).
+    std::set<std::wstring> protectedFolders;
 };
 
 enum class ECleanupAction {

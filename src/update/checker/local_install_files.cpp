@@ -43,14 +43,40 @@ std::wstring wideName(const fs::path& name) {
     return wideFromUtf8(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
 }
 
+fs::path utf8Path(const std::wstring& name) {
+    const std::string utf8 = utf8FromWide(name);
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// The entry of `folder` named `name` ignoring case (manifest paths are kept
+// in lower case, as Windows compares them); `name` itself when none is.
+fs::path entryIgnoringCase(const fs::path& folder, const std::wstring& name) {
+    std::error_code ec;
+    const fs::path exact = folder / fs::path(utf8Path(name));
+    if (fs::exists(fs::symlink_status(exact, ec)))
+        return exact;
+    const std::wstring wanted = lowerWide(name);
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec))
+        if (lowerWide(wideName(it->path().filename())) == wanted)
+            return it->path();
+    return exact;
+}
+
 } // namespace
 
 fs::path CLocalInstallFiles::resolve(const std::wstring& path) const {
-    std::string utf8 = utf8FromWide(path);
-    for (char& c : utf8)
-        if (c == '\\')
-            c = '/';
-    return path.empty() ? root : root / fs::path(std::u8string(utf8.begin(), utf8.end()));
+    fs::path full = root;
+    size_t begin = 0;
+    while (begin < path.size()) {
+        size_t end = path.find_first_of(L"\\/", begin);
+        if (end == std::wstring::npos)
+            end = path.size();
+        if (end > begin)
+            full = entryIgnoringCase(full, path.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    return full;
 }
 
 std::unique_ptr<IReadFile> CLocalInstallFiles::OpenFile(const std::wstring& path,

@@ -4,6 +4,7 @@
 #include "app/stamp/stamp_resources_win.h"
 #include "app/stamp/stamp_slots.h"
 #include "base/file_io_win.h"
+#include "rar_writer.h"
 #include "stamp_writer.h"
 
 #include "support/files_win.h"
@@ -11,6 +12,7 @@
 #include "support/message_box_watcher_win.h"
 #include "support/process_win.h"
 #include "support/temp_folder_win.h"
+#include "support/update_server_win.h"
 
 #include <gtest/gtest.h>
 
@@ -128,11 +130,29 @@ const RunCase kRuns[] = {
     {L"Other.exe", L"/download 4242", true, "Launcher run mode:   rmUnknown", true},
 };
 
+// An update server with an empty release: update runs end without boxes.
+std::string serveEmptyRelease(testwin::CUpdateServer& server) {
+    const std::string xml = "<update clientVersion=\"1.0.0.1\"/>";
+    std::vector<uint8_t> archive;
+    std::string error;
+    EXPECT_TRUE(writeStoredRar({{"update.xml", false, {xml.begin(), xml.end()}}}, kRarFixedDosTime,
+                               archive, error))
+        << error;
+    server.writeFile("/live/update.rxml", std::string(archive.begin(), archive.end()));
+    EXPECT_TRUE(server.start({})) << server.output();
+    return server.baseUrl() + "/";
+}
+
 TEST(LauncherExe, DecidesTheRunMode) {
+    testwin::CUpdateServer server;
+    std::vector<uint8_t> image = launcherImage();
+    ASSERT_EQ(stampImage(image, {{"SERVER_URL", {serveEmptyRelease(server)}},
+                                 {"UPDATE_PATH", {"/live/"}}}),
+              "");
     for (const RunCase& c : kRuns) {
         SCOPED_TRACE(testing::Message() << c.modeLine);
         CTempFolder folder;
-        writeImage(folder / c.exeName, launcherImage());
+        writeImage(folder / c.exeName, image);
         if (c.guestFile)
             writeWholeFile(folder / L"guest.dat", "", 0);
         testwin::CMessageBoxWatcher watcher(0);

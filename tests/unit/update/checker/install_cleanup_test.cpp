@@ -76,6 +76,18 @@ TEST_F(InstallCleanupWalk, DeletesStrangersAndDifferingFilesKeepsTheRest) {
                 disk.removedFiles.end());
 }
 
+// Downloads an interrupted run left for the next one are not strangers.
+TEST_F(InstallCleanupWalk, NeverEntersProtectedFolders) {
+    disk.add(L"tmp\\0A1B2C3D.5000", "part of a package");
+    disk.add(L"Tmp\\sub\\x.bin", "x");
+    CleanupRules r = rules();
+    r.protectedFolders = {L"tmp"};
+    cleanInstallFolder(disk, r, control, false, block);
+    EXPECT_TRUE(disk.has(L"tmp\\0A1B2C3D.5000"));
+    EXPECT_TRUE(disk.has(L"Tmp\\sub\\x.bin"));
+    EXPECT_FALSE(disk.has(L"bin\\unknown.dll"));
+}
+
 TEST_F(InstallCleanupWalk, DryRunOnlyReports) {
     const auto removed = cleanInstallFolder(disk, rules(), control, true, block);
     EXPECT_EQ(removed.size(), 3u);

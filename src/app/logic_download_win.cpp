@@ -1,0 +1,340 @@
+// The download flow: from the checker's results to the last unpacked
+// package. One request is in flight at a time; each answer's handler starts
+// the next one. Packages are asked for in ranges of at most kMaxRangeLength
+// bytes, so a response body never holds a whole package.
+#include "app/logic_win.h"
+
+#include "app/log/run_log_win.h"
+#include "base/file_io_win.h"
+#include "base/folder_tree_win.h"
+#include "net/download/downloader_win.h"
+#include "ui/lang/lang_format.h"
+#include "ui/lang/utf8_text.h"
+#include "update/flow/retry_rules.h"
+#include "update/manifest/manifest_file.h"
+
+#include <shlobj.h>
+
+#include <climits>
+
+namespace {
+
+// A folder path that is surely below a drive root ("C:\x\tmp"), so a broken
+// install folder can never make the tree deletion reach a whole drive.
+constexpr size_t kMinWorkFolderLength = 7;
+
+void deleteWorkFolder(const std::wstring& path) {
+    if (path.size() > kMinWorkFolderLength)
+        deleteFolderTree(path);
+}
+
+} // namespace
+
+std::wstring CLogic::tempFileOf(const DownloadItem& item) const {
+    return tempFileName(sInstallFolder, item, std::string());
+}
+
+void CLogic::onCheckResult(WPARAM wParam, LPARAM lParam) {
+    switch (lParam) {
+    case eCheckResult_ServerInfoReady:
+        log(L"Server info ready");
+        onServerInfoReady(reinterpret_cast<const UpdateManifest*>(wParam));
+        break;
+    case eCheckResult_ListReady:
+        log(L"Finish check thread .. OK");
+        if (wParam == 0 || checker.Results() == nullptr) {
+            askUser(21, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Normal);
+            break;
+        }
+        takeDownloadList();
+        onCheckDone();
+        break;
+    case eCheckResult_LauncherOutdated:
+        log(L"Finish check thread .. OK, only launcher update");
+        stepNotAvailable(L"Launcher self-update");
+        break;
+    default:
+        log(L"Finish check thread .. Fail");
+        askUser(21, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Normal);
+        break;
+    }
+}
+
+void CLogic::onServerInfoReady(const UpdateManifest* manifest) {
+    if (manifest != nullptr && !manifest->clientVersion.empty())
+        downloader->SetPartArgument(manifest->clientVersion);
+    // An update continues at once: there are no choices to wait for.
+    CheckChoices choices;
+    choices.sInstallFolder = sInstallFolder;
+    checker.Wake(std::move(choices));
+}
+
+void CLogic::takeDownloadList() {
+    const CCheckerCore& results = *checker.Results();
+    downloadQueue.clear();
+    for (const QueuedPackage& package : results.queue) {
+        DownloadItem item;
+        item.name = package.name;
+        item.crc = package.crc;
+        item.size = package.size;
+        item.remaining = package.size;
+        downloadQueue.push_back(item);
+    }
+    bytes = ByteCounters{};
+    bytes.nBytesTotal = results.nBytesTotal;
+}
+
+void CLogic::onCheckDone() {
+    processStartDownload();
+}
+
+void CLogic::processStartDownload() {
+    log(L"processStartDownload();");
+    if (!beginUnpackRun())
+        return;
+    ::SHCreateDirectoryExW(nullptr, (sInstallFolder + L"\\tmp").c_str(), nullptr);
+    if (nRunMode != rmDownload) {
+        log(L"Remove ext directory");
+        deleteWorkFolder(sInstallFolder + L"\\ext");
+    }
+    if (bShuttingDown)
+        return;
+    const bool handed = prepareDownloadItems();
+    if (!downloadQueue.empty() || handed) {
+        showProgress(0);
+        if (!hasDiskSpaceFor(bytes.nBytesTotal)) {
+            askUser(22, eMsgReason_DiskSpace, EBoxButtons::Ok, EBoxStyle::Error);
+            return;
+        }
+    }
+    if (downloadQueue.empty() && !handed) {
+        processAfterDownload();
+    } else {
+        // An interrupted run then resumes against the same manifest.
+        saveManifest();
+        showDownloadPage();
+        downloadNext();
+    }
+    if (bShuttingDown)
+        quitLauncher();
+}
+
+bool CLogic::beginUnpackRun() {
+    if (unpacker.IsRunning())
+        return true;
+    log(L"Init/start unpack thread");
+    SUnpackRunSettings settings;
+    settings.installFolder = sInstallFolder;
+    settings.hwnd = dialog.Handle();
+    settings.ignoreWriteErrors = nRunMode == rmDownload;
+    settings.unpackEnabled = !bSilentDownload;
+    if (unpacker.BeginRun(settings))
+        return true;
+    askUser(20, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);
+    return false;
+}
+
+bool CLogic::prepareDownloadItems() {
+    nRunBytes = 0;
+    bool handed = false;
+    std::deque<DownloadItem> pending;
+    while (!downloadQueue.empty()) {
+        DownloadItem item = downloadQueue.front();
+        downloadQueue.pop_front();
+        const std::wstring path = tempFileOf(item);
+        unpacker.AddFilePart(path.c_str(), nullptr, 0);
+        uint32_t crc = 0;
+        uint64_t held = 0;
+        unpacker.GetFileCrc(path.c_str(), &crc, &held);
+        nRunBytes += item.size;
+        item.downloaded = held;
+        if (classifyResume(held, crc, item) == EResumeState::eDiscard)
+            addUnpackTask(item, true, true);
+        item.remaining = item.size - item.downloaded;
+        item.partCount = 0;
+        if (settings.bProgressFromZero)
+            bytes.nBytesTotal -= std::min(bytes.nBytesTotal, item.downloaded);
+        else
+            bytes.nBytesReceived += item.downloaded;
+        if (item.remaining == 0) {
+            addUnpackTask(item, true, false);
+            unpacker.QueuePackage(path.c_str());
+            handed = true;
+        } else {
+            pending.push_back(item);
+        }
+    }
+    if (!settings.bProgressFromZero)
+        bytes.nBytesCommitted = bytes.nBytesReceived;
+    downloadQueue = std::move(pending);
+    return handed;
+}
+
+bool CLogic::hasDiskSpaceFor(uint64_t needed) const {
+    ULARGE_INTEGER available{};
+    if (::GetDiskFreeSpaceExW(sInstallFolder.c_str(), &available, nullptr, nullptr))
+        return available.QuadPart >= needed;
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (!::GetDiskFreeSpaceW(sInstallFolder.c_str(), &sectorsPerCluster, &bytesPerSector,
+                             &freeClusters, &clusters))
+        return false;
+    return uint64_t{sectorsPerCluster} * bytesPerSector * freeClusters >= needed;
+}
+
+void CLogic::showDownloadPage() {
+    dialog.SetProgress(0);
+    setProgressText(getLangString(18));
+}
+
+bool CLogic::downloadNext() {
+    if (downloadQueue.empty()) {
+        unpacker.FinishRun();
+        return true;
+    }
+    DownloadItem& item = downloadQueue.front();
+    if (item.downloaded == item.size && item.remaining == 0) {
+        onPackageDownloaded();
+        return true;
+    }
+    const std::string address = sUpdatePath + item.name;
+    // The downloader's ranges are 32-bit; a package is read through a 31-bit
+    // file stream anyway.
+    if (item.downloaded > INT_MAX ||
+        !downloader->DownloadUpdate(address.c_str(), 0, static_cast<unsigned>(item.downloaded),
+                                    nextRangeLength(item.remaining)))
+        OnNetError(NetEx::eDownload_Update, 0, 0, std::string());
+    return true;
+}
+
+void CLogic::OnFilePartReceived(CBuffer* body, bool incomplete) {
+    selector.AcceptCustomUrl();
+    const unsigned length = body != nullptr ? body->GetLength() : 0;
+    if (length == 0 && !incomplete) {
+        log(L"fireFilePartReceived() : buf empty (zero size)");
+        onEmptyPart();
+        return;
+    }
+    if (length == 0) {
+        log(L"fireFilePartReceived() : buf empty");
+        return;
+    }
+    if (downloadQueue.empty()) {
+        log(L"fireFilePartReceived() : queue empty");
+        return;
+    }
+    nAttempt = 0;
+    DownloadItem& item = downloadQueue.front();
+    ++item.partCount;
+    OnFilePartProgress(length, false);
+    log(L"filePartReceived: file: " + wideFromUtf8(item.name) + L" (part size: " +
+        std::to_wstring(length) + L")");
+    const std::wstring path = tempFileOf(item);
+    if (!unpacker.AddFilePart(path.c_str(), body, length)) {
+        log(L"fireFilePartReceived() : addFilePart false");
+        return;
+    }
+    if (incomplete) {
+        log(L"fireFilePartReceived() : bError");
+        return;
+    }
+    uint32_t crc = 0;
+    uint64_t held = 0;
+    if (unpacker.GetFileCrc(path.c_str(), &crc, &held) && held < item.size)
+        retryPart();
+    else
+        onPackageDownloaded();
+}
+
+void CLogic::onPackageDownloaded() {
+    DownloadItem item = downloadQueue.front();
+    downloadQueue.pop_front();
+    const std::wstring path = tempFileOf(item);
+    unpacker.SetFileCompleted(path.c_str());
+    if (hasPackageExtension(item.name)) {
+        uint32_t crc = 0;
+        uint64_t held = 0;
+        if (unpacker.GetFileCrc(path.c_str(), &crc, &held) && held == item.size &&
+            crc == item.crc) {
+            addUnpackTask(item, false, false);
+            unpacker.QueuePackage(path.c_str());
+        } else {
+            addUnpackTask(item, false, true);
+            bytes.forget(item.size);
+            item.remaining = item.size;
+            downloadQueue.push_back(item);
+            askUser(40, eMsgReason_Package, EBoxButtons::RetryCancel, EBoxStyle::Normal);
+            return;
+        }
+    }
+    downloadNext();
+    if (bShuttingDown)
+        quitLauncher();
+}
+
+void CLogic::addUnpackTask(DownloadItem& item, bool fromTmp, bool bad) {
+    const std::wstring path = tempFileOf(item);
+    log(L"Add task for unpacker: " + wideFromUtf8(item.name));
+    log(std::wstring(L"  .. from ") + (fromTmp ? L"tmp" : L"received") + L" file: " + path);
+    if (!bad)
+        return;
+    log(L"    .. warning: crc or size is not correct, file will be added to download queue");
+    ::DeleteFileW(path.c_str());
+    unpacker.DropFileParts(path.c_str());
+    item.downloaded = 0;
+}
+
+void CLogic::OnFilePartProgress(unsigned count, bool continuing) {
+    if (continuing)
+        bytes.addBurst(count);
+    else
+        bytes.commitAnswer(count);
+    showProgress(0);
+}
+
+void CLogic::showProgress(uint64_t unpackBytes) {
+    if (unpackBytes > 0)
+        nUnpackedKb = unpackBytes / 1024;
+    const ProgressView view = computeProgress(bytes, nRunBytes, nUnpackedKb, bLauncherInfo);
+    if (view.downloadPhase || bSilentDownload) {
+        sProgressText = formatLangText(getLangString(8), {LangArg(double{view.percent})});
+        setProgressText(formatLangText(
+            getLangString(4), {LangArg(double{view.receivedKb}), LangArg(double{view.totalKb})}));
+    } else {
+        setProgressText(formatLangText(
+            getLangString(16), {LangArg(static_cast<long long>(view.percent)), LangArg(L"%")}));
+    }
+    dialog.SetProgress(view.barValue);
+}
+
+void CLogic::onUnpackResult(LPARAM result) {
+    if (result == 0) {
+        log(L"Finish unpack thread .. OK");
+        processAfterDownload();
+        return;
+    }
+    log(L"Finish unpack thread .. Fail");
+    log(unpacker.GetStatusText());
+    if (result == 1)
+        askUser(19, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Normal);
+    else
+        showFileError(unpacker.GetCurrentName(), unpacker.GetStatusCode());
+}
+
+void CLogic::processAfterDownload() {
+    log(L"processAfterDownload();");
+    log(L"Remove tmp directory");
+    deleteWorkFolder(sInstallFolder + L"\\tmp");
+    ::DeleteFileW((sInstallFolder + L"\\silent.dat").c_str());
+    saveManifest();
+    if (bFastMode) {
+        log(L"Fast update finished .. OK");
+        quitLauncher();
+        return;
+    }
+    stepNotAvailable(L"Client launch");
+}
+
+void CLogic::saveManifest() {
+    if (saveManifestFile(sInstallFolder, sManifestText))
+        log(L"Save update.xml");
+}
