@@ -42,6 +42,9 @@ wineboot -i >/dev/null 2>&1 </dev/null
 wineserver -w
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
 wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 </dev/null
+# Xvfb has no window manager: Wine would wait 2 s for one whenever a shown
+# window is hidden or destroyed. Unmanaged windows need no such wait.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
 wineserver -w
 wineserver -p
 wine cmd /c exit </dev/null >/dev/null 2>&1
