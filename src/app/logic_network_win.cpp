@@ -106,7 +106,7 @@ void CLogic::OnUpdateXmlReceived(CBuffer* body) {
     std::string text;
     std::string error;
     if (!extractManifestText(body->GetData(), body->GetLength(), text, error)) {
-        log(L"update.rxml: " + wideFromUtf8(error));
+        log(wideFromUtf8(error));
         nAttempt = kAttemptsUseless;
         OnNetError(NetEx::eDownload_UpdateXml, 0, 0, utf8FromWide(getLangString(21)));
         return;

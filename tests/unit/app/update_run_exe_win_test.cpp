@@ -1,0 +1,439 @@
+// Whole update runs of the real Launcher.exe against the test update server
+// on loopback, faults included; every run that completes is checked file by
+// file against the published client folder (verify_install.py).
+#include "base/crc32.h"
+#include "zip_writer.h"
+
+#include "support/release_win.h"
+#include "support/temp_folder_win.h"
+#include "support/update_run_win.h"
+#include "support/update_server_win.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testwin::CTempFolder;
+using testwin::CUpdateServer;
+using testwin::SClientFile;
+using testwin::SLauncherRun;
+
+const char kLivePath[] = "/skyreach/live/";
+const char kCorePath[] = "/skyreach/live/core.pkg";
+const char kDataPath[] = "/skyreach/live/data.pkg";
+const char kMediaPath[] = "/skyreach/live/media.pkg";
+const char kManifestPath[] = "/skyreach/live/update.rxml";
+const char kServerDataPath[] = "/skyreach/cud.xml";
+
+// Just over one range of 16 MiB: the package takes two requests.
+constexpr size_t kWorldSize = (16u << 20) + (1u << 20) + 12345;
+
+std::vector<SClientFile> releaseV1() {
+    return {{"bin/game.exe", testwin::noiseBytes(300000, 1)},
+            {"client.cfg", "release=1\n"},
+            {"data/world.bin", testwin::noiseBytes(kWorldSize, 2)},
+            {"media/intro.txt", "Welcome to Skyreach.\n"},
+            {"media/old.txt", "retired in the next release\n"},
+            {"media/empty.dat", ""}};
+}
+
+// One file changed and one added (core.pkg), one removed (media.pkg),
+// data.pkg the same bytes.
+std::vector<SClientFile> releaseV2() {
+    return {{"bin/game.exe", testwin::noiseBytes(300000, 1)},
+            {"bin/extra.dll", testwin::noiseBytes(5000, 3)},
+            {"client.cfg", "release=2\n"},
+            {"data/world.bin", testwin::noiseBytes(kWorldSize, 2)},
+            {"media/intro.txt", "Welcome to Skyreach.\n"},
+            {"media/empty.dat", ""}};
+}
+
+std::string layoutFor(const std::string& clientVersion) {
+    return "modification update-run\n"
+           "client-version " +
+           clientVersion +
+           "\n"
+           "pack core.pkg full\n"
+           "  add bin\n"
+           "  add client.cfg\n"
+           "pack data.pkg full\n"
+           "  add data\n"
+           "pack media.pkg full\n"
+           "  add media\n";
+}
+
+// A published release: the client folder it was made from (what an install
+// is verified against) and the files the server holds.
+struct SRelease {
+    std::wstring client;
+    std::map<std::string, std::string> files;
+};
+
+// The manifest's attributes of a package with these bytes.
+std::string packAttributes(const std::string& name, const std::string& bytes) {
+    return "file=\"" + name + "\" crc=\"" +
+           std::to_string(Crc32(bytes.data(), static_cast<unsigned>(bytes.size()))) + "\" size=\"" +
+           std::to_string(bytes.size()) + "\"";
+}
+
+std::string zipOf(const std::vector<ZipWriterEntry>& entries) {
+    std::vector<uint8_t> archive;
+    std::string error;
+    EXPECT_TRUE(writeZip(entries, archive, error)) << error;
+    return std::string(archive.begin(), archive.end());
+}
+
+ZipWriterEntry zipEntry(const std::string& name, const std::string& bytes) {
+    return {name, std::vector<uint8_t>(bytes.begin(), bytes.end())};
+}
+
+class UpdateRunExe : public testing::Test {
+protected:
+    // Nested, so that "..\..\" from the install folder stays inside `work`.
+    UpdateRunExe() : install(work / L"site\\games\\install") {}
+
+    // Writes the client folder `name` below `work` and publishes it.
+    SRelease publish(const std::wstring& name, const std::vector<SClientFile>& files,
+                     const std::string& clientVersion = "1.0.0.1") {
+        SRelease release{work / name, {}};
+        EXPECT_TRUE(testwin::writeClientFolder(release.client, files));
+        const testwin::SPublished published =
+            testwin::publishRelease(release.client, layoutFor(clientVersion), server, kLivePath);
+        EXPECT_TRUE(published.ok()) << published.run.output;
+        release.files = published.files;
+        return release;
+    }
+
+    void serve(const std::string& name, const std::string& bytes) {
+        ASSERT_TRUE(server.writeFile(kLivePath + name, bytes));
+    }
+
+    void startServer(const std::string& faultsJson = {}) {
+        ASSERT_TRUE(server.start({false, faultsJson})) << server.output();
+    }
+
+    std::string liveUrl() const { return server.baseUrl() + "/"; }
+
+    // The launcher's data-update address is on the test server too, and its
+    // answer brings no new servers: the ladder then ends in the box with the
+    // failed request's own error rather than a name resolution failure.
+    void makeInstallFolder(const std::vector<std::string>& serverUrls) {
+        std::string data = "<ClientUpdateData><Face id=\"skyreach\"><LoginURLs>";
+        for (const std::string& url : serverUrls)
+            data += "<URL>" + url + "</URL>";
+        ASSERT_TRUE(
+            server.writeFile(kServerDataPath, data + "</LoginURLs></Face></ClientUpdateData>"));
+        ASSERT_TRUE(testwin::makePortableLauncher(install, serverUrls, kLivePath,
+                                                  server.baseUrl() + kServerDataPath));
+    }
+
+    SLauncherRun run(const testwin::CMessageBoxWatcher::AnswerPolicy& answer = {},
+                     const std::function<void(DWORD)>& whileRunning = {}) {
+        SLauncherRun r = testwin::runLauncherIn(install, answer, whileRunning);
+        EXPECT_TRUE(r.process.started);
+        EXPECT_FALSE(r.process.timedOut) << r.log;
+        return r;
+    }
+
+    // A run that ended the update: exit 0, the end of an update in its log,
+    // tmp\ gone, and every file identical to the release.
+    void expectCompleted(const SLauncherRun& r, const SRelease& release) {
+        EXPECT_EQ(r.process.exitCode, 0u);
+        EXPECT_TRUE(
+            testwin::inOrder(r.log, {"Finish unpack thread .. OK", "processAfterDownload();",
+                                     "Client launch: not available in this version of the "
+                                     "launcher"}));
+        EXPECT_FALSE(std::filesystem::exists(install + L"\\tmp"));
+        const testwin::SLinuxRun verified = testwin::verifyInstall(release.client, install);
+        EXPECT_TRUE(verified.finished) << verified.output;
+        EXPECT_EQ(verified.exitCode, 0) << verified.output;
+    }
+
+    SLauncherRun interruptThenResume(const std::function<bool(DWORD)>& interrupt);
+
+    CTempFolder work;
+    CUpdateServer server;
+    std::wstring install;
+};
+
+TEST_F(UpdateRunExe, FreshInstallThenAnUpdateFetchesOnlyWhatChanged) {
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    startServer();
+    makeInstallFolder({liveUrl()});
+    expectCompleted(run(), v1);
+    // data.pkg is larger than one range: the second request starts where the
+    // first answer ended (the server sends the inclusive end byte).
+    const auto data = server.entries(kDataPath, 2);
+    ASSERT_EQ(data.size(), 2u);
+    EXPECT_EQ(data[0].range, "bytes=0-16777216");
+    EXPECT_EQ(data[1].range.rfind("bytes=" + std::to_string(data[0].sent) + "-", 0), 0u)
+        << data[1].range;
+
+    // A new minor version: the clean-up then goes by the new file list, so
+    // the removed file goes too.
+    const SRelease v2 = publish(L"client-v2", releaseV2(), "1.1.0.0");
+    const size_t coreBefore = server.entries(kCorePath).size();
+    expectCompleted(run(), v2);
+    EXPECT_EQ(server.entries(kCorePath, coreBefore + 1).size(), coreBefore + 1);
+    // Unchanged, or only a file less: nothing to fetch.
+    EXPECT_EQ(server.entries(kDataPath, 0, 0).size(), 2u);
+    EXPECT_EQ(server.entries(kMediaPath, 0, 0).size(), 1u);
+}
+
+TEST_F(UpdateRunExe, DroppedConnectionResumesAtTheByteItStopped) {
+    const size_t cut = 5000003;
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    startServer(
+        testwin::oneRule(kDataPath, R"("times": 1, "close_after": )" + std::to_string(cut)));
+    makeInstallFolder({liveUrl()});
+    const SLauncherRun r = run();
+    expectCompleted(r, v1);
+    // The rest fits one range.
+    const auto data = server.entries(kDataPath, 2);
+    ASSERT_EQ(data.size(), 2u);
+    EXPECT_EQ(data[0].outcome, "closed");
+    EXPECT_EQ(data[0].sent, static_cast<long long>(cut));
+    EXPECT_EQ(data[1].range.rfind("bytes=" + std::to_string(cut) + "-", 0), 0u) << data[1].range;
+    EXPECT_TRUE(testwin::inOrder(r.log, {"filePartReceived: file: data.pkg (part size: 5000003)",
+                                         "continue downloading attempt #",
+                                         "data.pkg?1.0.0.1 (begin: 5000003, "}));
+}
+
+// Ends the launcher while the second range of data.pkg stalls, by
+// `interrupt` (the process id; true when it acted), then lets a second run
+// finish. Returns the interrupted run.
+SLauncherRun UpdateRunExe::interruptThenResume(const std::function<bool(DWORD)>& interrupt) {
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    // The second range of data.pkg stalls after 500 kB; the server logs the
+    // stall when it begins.
+    startServer(testwin::oneRule(
+        kDataPath, R"("after": 1, "times": 1, "stall_after": 500000, "stall_seconds": null)"));
+    makeInstallFolder({liveUrl()});
+    bool interrupted = false;
+    const SLauncherRun first = run({}, [&](DWORD pid) {
+        const auto data = server.entries(kDataPath, 2, 60000);
+        if (data.size() == 2 && data[1].outcome == "stalled")
+            interrupted = interrupt(pid);
+    });
+    EXPECT_TRUE(interrupted) << first.log;
+    const auto data = server.entries(kDataPath, 2);
+    EXPECT_EQ(data.size(), 2u);
+    if (!interrupted || data.size() != 2)
+        return first;
+
+    // What the complete first answer brought is on disk; the stalled one
+    // was still in memory.
+    const std::string suffix = "." + std::to_string(v1.files.at("data.pkg").size());
+    uint64_t onDisk = 0;
+    for (const auto& [name, size] : testwin::tempFileSizes(install)) {
+        if (testwin::narrowPath(name).ends_with(suffix))
+            onDisk = size;
+    }
+    EXPECT_GT(onDisk, 0u);
+    EXPECT_EQ(onDisk, static_cast<uint64_t>(data[0].sent));
+
+    const SLauncherRun resumed = run();
+    expectCompleted(resumed, v1);
+    const auto after = server.entries(kDataPath, 3);
+    EXPECT_EQ(after.size(), 3u);
+    if (after.size() == 3) {
+        EXPECT_EQ(after[2].range.rfind("bytes=" + std::to_string(onDisk) + "-", 0), 0u)
+            << after[2].range;
+    }
+    // core.pkg was whole before the interruption: not fetched again.
+    EXPECT_EQ(server.entries(kCorePath, 0, 0).size(), 1u);
+    return first;
+}
+
+TEST_F(UpdateRunExe, KilledLauncherResumesFromWhatIsOnDisk) {
+    interruptThenResume(testwin::killProcess);
+}
+
+// The player closes the window during a download that hangs: the launcher
+// ends by itself within its bounded waits, and the next run resumes.
+TEST_F(UpdateRunExe, ClosedWindowEndsTheRunAndTheNextOneResumes) {
+    const SLauncherRun closed = interruptThenResume([](DWORD pid) {
+        HWND window = nullptr;
+        while ((window = ::FindWindowExW(nullptr, window, L"LauncherDialogWndClass", nullptr))) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == pid)
+                return ::PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
+        }
+        return false;
+    });
+    EXPECT_EQ(closed.process.exitCode, 0u);
+    EXPECT_TRUE(
+        testwin::inOrder(closed.log, {"Msg cycle - finish", "Stop checker & unpaker threads",
+                                      "Downloader uninit .. ", "--- Uninit finished ---"}))
+        << closed.log;
+}
+
+TEST_F(UpdateRunExe, TruncatedManifestChangesNothingUntilTheServerIsFixed) {
+    const SRelease v2 = publish(L"client-v2", releaseV2(), "1.1.0.0");
+    const std::string manifest = v2.files.at("update.rxml");
+    serve("update.rxml", manifest.substr(0, manifest.size() / 2));
+    startServer();
+    makeInstallFolder({liveUrl()});
+    // An older client is in place.
+    ASSERT_TRUE(testwin::writeClientFolder(install, releaseV1()));
+    const auto before = testwin::filesBelow(install);
+
+    const SLauncherRun failed = run(testwin::press(IDCANCEL));
+    EXPECT_EQ(failed.process.exitCode, 0u);
+    EXPECT_TRUE(testwin::inOrder(failed.log,
+                                 {"Network error, Request: update.rxml", "attempts run out",
+                                  "Selecting server URL: list depleted", "Selecting update URL: OK",
+                                  "no new URLs", "Selecting update URL: list depleted"}));
+    ASSERT_EQ(failed.boxes.size(), 1u) << failed.log;
+    EXPECT_NE(failed.boxes[0].text.find(L"Invalid update information"), std::wstring::npos)
+        << testwin::narrowPath(failed.boxes[0].text);
+    EXPECT_EQ(failed.boxes[0].buttons, (std::vector<int>{IDRETRY, IDCANCEL}));
+    // Nothing was checked, nothing fetched.
+    EXPECT_EQ(failed.log.find("Start check thread"), std::string::npos) << failed.log;
+    for (const char* package : {kCorePath, kDataPath, kMediaPath})
+        EXPECT_TRUE(server.entries(package, 0, 0).empty()) << package;
+    auto after = testwin::filesBelow(install);
+    // The launcher keeps its server data beside the client; nothing else changed.
+    std::erase_if(after, [](const auto& file) {
+        return lstrcmpiW(file.first.c_str(), L"cud.dat") == 0 ||
+               lstrcmpiW(file.first.c_str(), L"cif.dat") == 0;
+    });
+    EXPECT_EQ(after.size(), before.size());
+    for (const auto& [path, bytes] : after)
+        EXPECT_TRUE(before.count(path) == 1 && before.at(path) == bytes)
+            << testwin::narrowPath(path);
+
+    serve("update.rxml", manifest);
+    expectCompleted(run(), v2);
+}
+
+TEST_F(UpdateRunExe, PackageEntryLeavingTheFolderFailsTheUnpackAndWritesNothingOutside) {
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    const std::string& core = v1.files.at("core.pkg");
+    const std::vector<SClientFile> files = releaseV1();
+    const std::string evil =
+        zipOf({zipEntry("bin/game.exe", files[0].bytes), zipEntry("..\\..\\evil.txt", "escaped"),
+               zipEntry("client.cfg", files[1].bytes)});
+    std::string xml = v1.files.at("update.xml");
+    const size_t at = xml.find(packAttributes("core.pkg", core));
+    ASSERT_NE(at, std::string::npos) << xml;
+    xml.replace(at, packAttributes("core.pkg", core).size(), packAttributes("core.pkg", evil));
+    serve("core.pkg", evil);
+    serve("update.rxml", zipOf({zipEntry("update.xml", xml)}));
+    startServer();
+    makeInstallFolder({liveUrl()});
+
+    const SLauncherRun failed = run();
+    EXPECT_EQ(failed.process.exitCode, 0u);
+    ASSERT_EQ(failed.boxes.size(), 1u) << failed.log;
+    EXPECT_NE(failed.boxes[0].text.find(L"Invalid update package"), std::wstring::npos)
+        << testwin::narrowPath(failed.boxes[0].text);
+    EXPECT_EQ(failed.boxes[0].buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(testwin::inOrder(
+        failed.log, {"Finish unpack thread .. Fail", "unsafe entry name", "..\\..\\evil.txt"}));
+    // Where the entry points, and anywhere else.
+    EXPECT_FALSE(std::filesystem::exists(work / L"site\\evil.txt"));
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(work.path(), ec), end; !ec && it != end;
+         it.increment(ec))
+        EXPECT_NE(it->path().filename(), L"evil.txt") << testwin::narrowPath(it->path().wstring());
+
+    serve("core.pkg", core);
+    serve("update.rxml", v1.files.at("update.rxml"));
+    expectCompleted(run(), v1);
+}
+
+// Faults that one run gets over by itself, or with the user's Retry.
+struct SRecoveryCase {
+    const char* name;
+    int deadServers; // closed loopback ports stamped before the server
+    int liveServers; // copies of the server's address
+    std::string faults;
+    std::vector<std::string> logInOrder;
+    std::wstring boxText; // empty: no box; else the box is answered Retry
+    std::vector<std::pair<const char*, size_t>> requests; // path, count at the server
+};
+
+const SRecoveryCase kRecoveryCases[] = {
+    {"FirstServerRefusesConnections",
+     1,
+     1,
+     "",
+     {"Network error, Request: update.rxml", "System error code: 12029",
+      "continue downloading xml attempt #1", "continue downloading xml attempt #5",
+      "System error code: 12029", "attempts run out", "Selecting server URL: OK",
+      "continue downloading xml attempt #1", "update.rxml Received"},
+     L"",
+     {{kManifestPath, 1}, {kServerDataPath, 0}}},
+    // A 503 ends the attempts on a server at once: the next server, then
+    // fresh server data, then the box.
+    {"ManifestAnswers503Twice",
+     0,
+     2,
+     testwin::oneRule(kManifestPath,
+                      R"("times": 2, "maintenance": {"format": "xml", "languages": )"
+                      R"({"en": {"title": "Maintenance", "line1": "Skyreach is serviced."}}})"),
+     {"Http error code: 503", "attempts run out", "Selecting server URL: OK",
+      "continue downloading xml attempt #1", "Http error code: 503", "attempts run out",
+      "Selecting server URL: list depleted", "Selecting update URL: OK", "no new URLs",
+      "Selecting update URL: list depleted", "Skyreach is serviced.",
+      "continue downloading xml attempt #1", "update.rxml Received"},
+     L"Skyreach is serviced.",
+     {{kManifestPath, 3}, {kServerDataPath, 1}}},
+    // The damaged package goes to the end of the queue; Retry goes on with
+    // the others and fetches it again.
+    {"PackageArrivesDamaged",
+     0,
+     1,
+     testwin::oneRule(kCorePath, R"("times": 1, "corrupt": "flip")"),
+     {"filePartReceived: file: core.pkg", "warning: crc or size is not correct",
+      "CRC check failed.", "continue downloading attempt #1", "media.pkg?1.0.0.1 (begin: 0, ",
+      "core.pkg?1.0.0.1 (begin: 0, "},
+     L"CRC check failed.\nPress Retry to download the damaged files again.",
+     {{kCorePath, 2}, {kServerDataPath, 0}}},
+};
+
+void PrintTo(const SRecoveryCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class UpdateRunExeRecovery : public UpdateRunExe,
+                             public testing::WithParamInterface<SRecoveryCase> {};
+
+TEST_P(UpdateRunExeRecovery, CompletesTheUpdate) {
+    const SRecoveryCase& c = GetParam();
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    startServer(c.faults);
+    // Port 1 on loopback: nothing listens there.
+    std::vector<std::string> urls(static_cast<size_t>(c.deadServers), "http://127.0.0.1:1/");
+    urls.insert(urls.end(), static_cast<size_t>(c.liveServers), liveUrl());
+    makeInstallFolder(urls);
+
+    const SLauncherRun r = run(testwin::press(IDRETRY));
+    expectCompleted(r, v1);
+    EXPECT_TRUE(testwin::inOrder(r.log, c.logInOrder));
+    for (const auto& [path, count] : c.requests)
+        EXPECT_EQ(server.entries(path, count, count == 0 ? 0 : 10000).size(), count) << path;
+    if (c.boxText.empty()) {
+        EXPECT_TRUE(r.boxes.empty());
+        return;
+    }
+    ASSERT_EQ(r.boxes.size(), 1u) << r.log;
+    EXPECT_NE(r.boxes[0].text.find(c.boxText), std::wstring::npos)
+        << testwin::narrowPath(r.boxes[0].text);
+    EXPECT_EQ(r.boxes[0].buttons, (std::vector<int>{IDRETRY, IDCANCEL}));
+}
+
+INSTANTIATE_TEST_SUITE_P(UpdateRunExe, UpdateRunExeRecovery, testing::ValuesIn(kRecoveryCases),
+                         [](const testing::TestParamInfo<SRecoveryCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+} // namespace
