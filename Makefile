@@ -63,6 +63,7 @@ bench: native win64
 	bash bench/unpack/run-unpack-bench.sh
 	bash bench/net/run-net-bench.sh
 	bash bench/verify/run-verify-bench.sh
+	bash bench/update/run-update-bench.sh
 
 clean:
 	rm -rf build

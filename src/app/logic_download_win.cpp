@@ -294,6 +294,12 @@ void CLogic::OnFilePartProgress(unsigned count, bool continuing) {
 void CLogic::showProgress(uint64_t unpackBytes) {
     if (unpackBytes > 0)
         nUnpackedKb = unpackBytes / 1024;
+    // Reads arrive in bursts of a few KB: redrawing for each would cost more
+    // than the download itself under Wine's window system.
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - nLastProgressTick < kProgressRedrawMs)
+        return;
+    nLastProgressTick = now;
     const ProgressView view = computeProgress(bytes, nRunBytes, nUnpackedKb, bLauncherInfo);
     if (view.downloadPhase || bSilentDownload) {
         sProgressText = formatLangText(getLangString(8), {LangArg(double{view.percent})});

@@ -228,6 +228,8 @@ private:
     uint64_t nRunBytes = 0;
     uint64_t nUnpackedKb = 0;
     std::wstring sProgressText;
+    static constexpr ULONGLONG kProgressRedrawMs = 50;
+    ULONGLONG nLastProgressTick = 0;
     bool bLauncherInfo = false;
     bool bLauncherUpdated = false;
     bool bSilentDownload = false;

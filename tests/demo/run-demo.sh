@@ -16,9 +16,8 @@ cd "$(dirname "$0")/../.."
 demo=out/demo
 live_path=/skyreach/live/
 
-has_wine32() {
-    [[ $(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null) == *"install ok installed"* ]]
-}
+# shellcheck source=tests/e2e/server/server-process.sh
+source tests/e2e/server/server-process.sh
 
 # Builds what the demo runs and names it for the stage inside Wine.
 prepare() {
@@ -51,34 +50,9 @@ prepare() {
     python3 tests/demo/make-release.py "$win/tests/fixtures/sample-client/Client.exe" "$demo/releases"
 }
 
-server_pid=
-stop_server() {
-    [[ -n $server_pid ]] || return 0
-    # SIGTERM can leave the server hanging in its own shutdown: KILL follows.
-    kill -TERM "$server_pid" 2>/dev/null || true
-    for _ in $(seq 50); do
-        kill -0 "$server_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-}
-
 start_server() {
-    python3 tests/e2e/server/update_server.py --root "$demo/server/root" --port 0 \
-        --port-file "$demo/server/port" --access-log "$demo/server/access.log" \
-        >"$demo/server/server.out" 2>&1 &
-    server_pid=$!
-    trap stop_server EXIT
-    for _ in $(seq 300); do
-        [[ -s $demo/server/port ]] && break
-        kill -0 "$server_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    [[ -s $demo/server/port ]] ||
-        { echo "demo: the update server did not start:" >&2; cat "$demo/server/server.out" >&2; exit 1; }
-    port=$(cat "$demo/server/port")
-    touch "$demo/server/access.log"
+    start_update_server "$demo/server"
+    port=$server_port
     echo "update server: http://127.0.0.1:$port$live_path (root $demo/server/root)"
 }
 

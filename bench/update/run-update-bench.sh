@@ -1,0 +1,426 @@
+#!/usr/bin/env bash
+# The whole update done by the real Launcher.exe under Wine, in a portable
+# folder (guest.dat beside a stamped copy) fed by the test update server:
+#   1. peak memory (VmHWM of the Launcher.exe process, sampled every 100 ms)
+#      while installing a release of one package holding one file of
+#      1 GB, then of 2 GB (goal: under 64 MB each);
+#   2. wall time of a no-op update of an up-to-date 5000-file client
+#      (update.xml from the run that installed it), beside the Wine start-up
+#      of an empty run, "Launcher.exe /crc" in an empty folder (goal: under
+#      2 s after the launcher's start);
+#   3. download rate of the 1 GB release against curl fetching the same
+#      package from the same server (goal: launcher/curl 0.8 or more).
+# Figures are printed, goals never asserted; the script fails only when a
+# launcher run fails or leaves a client that launcher-tool verify rejects.
+# Everything is generated at run time and deleted at the end.
+#   UPDATE_BENCH_BUILD  Windows tree (default build/bench-win32 when wine32 is
+#                       installed, else build/bench-win64; configured like
+#                       the Makefile's trees when missing, target Launcher)
+#   UPDATE_BENCH_TOOL   native launcher-tool (default build/native's)
+#   UPDATE_BENCH_DIR    work folder (default: a new folder under /tmp)
+#   UPDATE_BENCH_SIZES  package sizes of part 1 in MB, the first also for
+#                       part 3 (default "1000 2000"; MB = 10^6 bytes)
+#   UPDATE_BENCH_FILES  files of the no-op client (default 5000)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+live_path=/skyreach/live/
+run_limit=1800
+
+# shellcheck source=tests/e2e/server/server-process.sh
+source "$root/tests/e2e/server/server-process.sh"
+
+# KiB as MB, ns as s, "goal met" or "goal missed" for value, limit, "<" or
+# ">=", the median of numbers on stdin.
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f MB", k * 1024 / 1e6 }'; }
+secs() { awk -v n="$1" 'BEGIN { printf "%.3f s", n / 1e9 }'; }
+goal() { awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { ok = op == "<" ? v < g : v >= g
+    print ok ? "goal met" : "goal missed" }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# Configures (when needed) and builds the Launcher target of the tree measured.
+prepare() {
+    local tree=${UPDATE_BENCH_BUILD:-} triple
+    if [[ -z $tree ]]; then
+        if has_wine32; then
+            tree=$root/build/bench-win32
+        else
+            tree=$root/build/bench-win64
+            echo "NOTICE: wine32 is not installed: the x86_64 build is measured under wine64."
+        fi
+    fi
+    [[ -x $BENCH_TOOL ]] || { echo "missing $BENCH_TOOL: run make native" >&2; exit 1; }
+    if [[ ! -f $tree/build.ninja ]]; then
+        triple=x86_64-w64-mingw32
+        [[ $tree == *32 ]] && triple=i686-w64-mingw32
+        nice cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
+            -DLAUNCHER_DEPS_PREFIX="${DEPS_DIR:-/var/cache/launcher-deps}/$triple" \
+            -DLAUNCHER_HOST_TOOL="$BENCH_TOOL" >"$BENCH_WORK/build.log" 2>&1 ||
+            { cat "$BENCH_WORK/build.log" >&2; exit 1; }
+    fi
+    nice cmake --build "$tree" --target Launcher -j 2 >>"$BENCH_WORK/build.log" 2>&1 ||
+        { cat "$BENCH_WORK/build.log" >&2; exit 1; }
+    BENCH_EXE=$tree/src/Launcher.exe
+    BENCH_ARCH=$(file -b "$BENCH_EXE" | cut -d, -f1)
+    # A 32-bit exe without wine32 "runs" with exit code 0 and does nothing.
+    if [[ $BENCH_ARCH != *x86-64* ]] && ! has_wine32; then
+        echo "$BENCH_EXE is 32-bit and wine32 is not installed" >&2
+        exit 1
+    fi
+    export BENCH_EXE BENCH_ARCH
+}
+
+start_server() {
+    mkdir -p "$work/root$live_path"
+    start_update_server "$work"
+    url=http://127.0.0.1:$server_port
+}
+
+# Largest VmHWM (KiB) of this Wine prefix's Launcher.exe processes into $1,
+# sampled until the file $1.stop exists or this script is gone; $1.ready
+# appears once it watches. The Windows process is the one whose argv[0] is
+# the exe. /proc is scanned every 20 ms until one is found, then every
+# second; the found ones are read every 100 ms.
+sampler() {
+    python3 - "$WINEPREFIX" "$1" "$$" <<'EOF'
+import os, sys, time
+want, out = b"\0WINEPREFIX=" + sys.argv[1].encode() + b"\0", sys.argv[2]
+script = "/proc/" + sys.argv[3]
+def launchers():
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open(f"/proc/{name}/cmdline", "rb") as f:
+                argv0 = f.read().split(b"\0")[0].lower()
+            if not argv0.endswith(b"launcher.exe"):
+                continue
+            with open(f"/proc/{name}/environ", "rb") as f:
+                if want in b"\0" + f.read():
+                    yield name
+        except OSError:
+            pass
+def hwm(pid):
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+peak, pids, scanned = 0, set(), 0.0
+open(out + ".ready", "w").close()
+while os.path.exists(script) and not os.path.exists(out + ".stop"):
+    now = time.monotonic()
+    if not pids or now - scanned >= 1.0:
+        pids |= set(launchers())
+        scanned = now
+    for pid in pids:
+        peak = max(peak, hwm(pid))
+    time.sleep(0.1 if pids else 0.02)
+with open(out, "w") as f:
+    print(peak, file=f)
+EOF
+}
+
+# Runs Launcher.exe of folder $1 with the other arguments; sets run_rc,
+# run_ns (start to exit), run_kib (peak VmHWM) and run_log (the new run log).
+run_launcher() {
+    local folder=$1 start sampler_pid logs_before
+    shift
+    logs_before=$(cd "$folder" && ls -1 -- *.log 2>/dev/null || true)
+    rm -f "$work/peak" "$work/peak.stop" "$work/peak.ready"
+    sampler "$work/peak" &
+    sampler_pid=$!
+    for _ in $(seq 100); do
+        [[ -e $work/peak.ready ]] && break
+        sleep 0.05
+    done
+    run_rc=0
+    start=$(date +%s%N)
+    (cd "$folder" && exec timeout "$run_limit" wine Launcher.exe "$@" </dev/null >/dev/null 2>&1) ||
+        run_rc=$?
+    run_ns=$(($(date +%s%N) - start))
+    touch "$work/peak.stop"
+    wait "$sampler_pid"
+    run_kib=$(cat "$work/peak")
+    run_log=$(cd "$folder" && comm -13 <(sort <<<"$logs_before") <(ls -1 -- *.log 2>/dev/null | sort) |
+        tail -n 1)
+    run_log=${run_log:+$folder/$run_log}
+}
+
+# A portable folder $1 whose launcher asks the test server.
+make_portable() {
+    rm -rf "$1"
+    mkdir -p "$1"
+    : >"$1/guest.dat"
+    "$BENCH_TOOL" stamp "$BENCH_EXE" "$1/Launcher.exe" SERVER_URL="$url/" \
+        UPDATE_PATH="$live_path" >/dev/null
+}
+
+publish() { # client folder, layout
+    rm -rf "${work:?}/root$live_path"
+    nice "$BENCH_TOOL" publish "$1" "$2" "$work/root$live_path" >/dev/null
+}
+
+# Checks a launcher run that should have left `folder` equal to the release.
+check_run() { # what, folder
+    local verdict
+    if ((run_rc != 0)); then
+        echo "FAILED: $1: Launcher.exe exited with $run_rc (124: killed after $run_limit s)"
+    elif ! verdict=$(nice "$BENCH_TOOL" verify "$2" "$work/root${live_path}update.rxml" 2>&1); then
+        echo "FAILED: $1: launcher-tool verify rejects the folder:"
+        head -n 10 <<<"$verdict"
+    else
+        return 0
+    fi
+    failures=$((failures + 1))
+    if [[ -n $run_log ]]; then
+        echo "last lines of $run_log:"
+        tr -d '\r' <"$run_log" | tail -n 15 | sed 's/^/    /'
+    fi
+    return 1
+}
+
+# Package traffic after access log line $1: "bytes requests largest rate",
+# the rate (bytes/s) between the ends of the first and the last request.
+traffic() {
+    local lines=-1
+    # A line is written when its exchange ends: wait until the log is still.
+    for _ in $(seq 50); do
+        [[ $lines == $(wc -l <"$work/access.log") ]] && break
+        lines=$(wc -l <"$work/access.log")
+        sleep 0.2
+    done
+    python3 - "$work/access.log" "$1" <<'EOF'
+import json, sys
+with open(sys.argv[1], encoding="utf-8") as f:
+    entries = [json.loads(l) for l in f.read().splitlines()[int(sys.argv[2]):] if l]
+pkgs = sorted((e for e in entries if e["path"].endswith(".pkg") and e["sent"] > 0),
+              key=lambda e: e["time"])
+sent = sum(e["sent"] for e in pkgs)
+largest = max((e["sent"] for e in pkgs), default=0)
+span = pkgs[-1]["time"] - pkgs[0]["time"] if len(pkgs) > 1 else 0
+rate = (sent - pkgs[0]["sent"]) / span if span > 0 else 0
+print(sent, len(pkgs), largest, int(rate))
+EOF
+}
+
+# Bytes/s of curl fetching every package of the release on one connection,
+# median of three passes: "file" writes each package to a file, "null" to
+# /dev/null, "ranges" asks 16 MiB ranges in turn, as the launcher does, and
+# drops them.
+curl_rate() {
+    local mode=$1 pkg size start out args begin end total rates=()
+    for _ in 1 2 3; do
+        args=() total=0
+        for pkg in "$work/root$live_path"*.pkg; do
+            size=$(stat -c %s "$pkg")
+            total=$((total + size))
+            out=/dev/null
+            [[ $mode == file ]] && out=$work/curl-${pkg##*/}
+            if [[ $mode == ranges ]]; then
+                for ((start = 0; start < size; start += 16 << 20)); do
+                    args+=(--next -sf -o "$out" -r "$start-$((start + (16 << 20) - 1))"
+                        "$url$live_path${pkg##*/}")
+                done
+            else
+                args+=(--next -sf -o "$out" "$url$live_path${pkg##*/}")
+            fi
+        done
+        begin=$(date +%s%N)
+        curl "${args[@]:1}" || { echo "curl failed ($mode)" >&2; return 1; }
+        end=$(date +%s%N)
+        rm -f "$work"/curl-*.pkg
+        rates+=("$((total * 1000000000 / (end - begin)))")
+    done
+    printf '%s\n' "${rates[@]}" | median
+}
+
+# One file of $2 MB of AES-CTR keystream: incompressible, the same every run.
+make_big_client() {
+    mkdir -p "$1"
+    { openssl enc -aes-128-ctr -nosalt -K 5b7e151628aed2a6abf7158809cf4f3c -iv 0 \
+        </dev/zero 2>/dev/null || true; } | head -c "$(($2 * 1000000))" >"$1/big.bin"
+}
+
+# $3 files of 1 KiB to 256 KiB (log-uniform) over 50 folders, ten folders a
+# package, pseudo-random from a fixed seed.
+make_many_client() {
+    python3 - "$1" "$2" "$3" <<'EOF'
+import os, random, sys
+client, layout, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
+rng = random.Random(20261210)
+lines = ["modification update-bench", "client-version 1.0.0"]
+for f in range(50):
+    if f % 10 == 0:
+        lines.append("pack g%d.pkg full" % (f // 10))
+    lines.append("  add d%02d" % f)
+    os.makedirs(os.path.join(client, "d%02d" % f), exist_ok=True)
+for i in range(count):
+    with open(os.path.join(client, "d%02d" % (i % 50), "f%04d.bin" % i), "wb") as out:
+        out.write(rng.randbytes(int(2 ** rng.uniform(10, 18))))
+with open(layout, "w") as out:
+    out.write("\n".join(lines) + "\n")
+EOF
+}
+
+layout_of_big() {
+    printf 'modification update-bench-%s\nclient-version 1.0.0\npack big.pkg full\n  add big.bin\n' \
+        "$1" >"$2"
+}
+
+# Part 1 (and 3 for the first size): one release of one $1 MB package.
+bench_big() {
+    local size=$1 first=$2 need avail memory install=$work/install first_line
+    need=$((3 * size * 1000000 + 1000000000))
+    avail=$(df -B1 --output=avail "$work" | tail -n 1)
+    memory=$(($(awk '/^MemAvailable:/ { print $2 }' /proc/meminfo) * 1024))
+    if ((avail < need)); then
+        echo "SKIPPED: $size MB package: $((avail / 1000000)) MB free on $work," \
+            "$((need / 1000000)) MB needed (package, download, unpacked)"
+        return 0
+    fi
+    if ((memory < 5 * size * 1000000)); then
+        echo "SKIPPED: $size MB package: publishing holds about 5 times the package in" \
+            "memory, $((memory / 1000000)) MB available"
+        return 0
+    fi
+    echo "== $size MB package: generating and publishing"
+    make_big_client "$work/client" "$size"
+    layout_of_big "$size" "$work/layout.txt"
+    publish "$work/client" "$work/layout.txt"
+    rm -rf "$work/client"
+    make_portable "$install"
+    first_line=$(wc -l <"$work/access.log")
+    run_launcher "$install"
+    printf '   installed in %s, exit code %d, peak VmHWM %s (%s)\n' "$(secs "$run_ns")" "$run_rc" \
+        "$(mb "$run_kib")" "$(goal "$((run_kib * 1024))" 64000000 "<")"
+    memory_rows+=("$(printf '%-36s %10s   %s' "install of one $size MB package" "$(mb "$run_kib")" \
+        "$(goal "$((run_kib * 1024))" 64000000 "<")")")
+    if check_run "install of the $size MB package" "$install" && ((first)); then
+        local sent requests largest rate to_file to_null ranges
+        read -r sent requests largest rate < <(traffic "$first_line")
+        to_file=$(curl_rate file)
+        to_null=$(curl_rate null)
+        ranges=$(curl_rate ranges)
+        throughput_rows=(
+            "$(awk -v s="$sent" -v n="$requests" -v l="$largest" -v r="$rate" 'BEGIN {
+                printf "package bytes %d in %d requests, the largest %d bytes (%.0f ms each)",
+                    s, n, l, l / r * 1000 }')"
+            "$(printf '%-40s %12s bytes/s' "Launcher.exe (first to last request end)" "$rate")"
+            "$(printf '%-40s %12s bytes/s' "curl -o FILE (median of 3)" "$to_file")"
+            "$(printf '%-40s %12s bytes/s' "curl -o /dev/null (median of 3)" "$to_null")"
+            "$(printf '%-40s %12s bytes/s' "curl, 16 MiB ranges in turn (median of 3)" "$ranges")"
+            "$(awk -v l="$rate" -v c="$to_file" -v n="$to_null" 'BEGIN {
+                printf "ratio launcher/curl -o FILE: %.2f (%s); against /dev/null: %.2f",
+                    l / c, (l / c >= 0.8 ? "goal met" : "goal missed"), l / n }')"
+        )
+    fi
+    rm -rf "$install" "${work:?}/root$live_path"
+}
+
+# Nanoseconds from the creation of the run log $1 to its last write.
+log_span() {
+    local birth modified
+    birth=$(stat -c %.9W "$1" | tr -d .)
+    modified=$(stat -c %.9Y "$1" | tr -d .)
+    echo "$((10#$modified - 10#$birth))"
+}
+
+# Part 2.
+bench_noop() {
+    local count=${UPDATE_BENCH_FILES:-5000} install=$work/noop i first_line pkgs walls=() spans=()
+    local bytes empty_walls=() empty_peaks=() finish
+    echo "== empty runs: Launcher.exe /crc in an empty folder"
+    mkdir -p "$work/empty"
+    cp "$BENCH_EXE" "$work/empty/Launcher.exe"
+    for i in 1 2 3; do
+        run_launcher "$work/empty" /crc
+        empty_walls+=("$run_ns")
+        empty_peaks+=("$run_kib")
+    done
+    echo "== $count-file client: generating, publishing, installing"
+    make_many_client "$work/client" "$work/layout.txt" "$count"
+    bytes=$(find "$work/client" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')
+    publish "$work/client" "$work/layout.txt"
+    rm -rf "$work/client"
+    make_portable "$install"
+    run_launcher "$install"
+    printf '   installed in %s, exit code %d\n' "$(secs "$run_ns")" "$run_rc"
+    check_run "install of the $count-file client" "$install" || return 0
+    for i in 1 2 3; do
+        first_line=$(wc -l <"$work/access.log")
+        run_launcher "$install"
+        check_run "no-op run $i" "$install" || return 0
+        pkgs=$(traffic "$first_line" | cut -d' ' -f2)
+        finish=no
+        [[ -n $run_log ]] && grep -q "Msg cycle - finish" "$run_log" &&
+            finish=yes
+        printf '   no-op run %d: %s start to exit, log %s, "Msg cycle - finish" logged: %s,' \
+            "$i" "$(secs "$run_ns")" "$(secs "$(log_span "$run_log")")" "$finish"
+        printf ' %s package requests\n' "$pkgs"
+        walls+=("$run_ns")
+        spans+=("$(log_span "$run_log")")
+    done
+    local wall span empty
+    wall=$(printf '%s\n' "${walls[@]}" | median)
+    span=$(printf '%s\n' "${spans[@]}" | median)
+    empty=$(printf '%s\n' "${empty_walls[@]}" | median)
+    noop_rows=(
+        "$(printf '%d files, %d bytes, update.xml present; medians of 3 runs' "$count" "$bytes")"
+        "$(printf '%-48s %10s' "Launcher.exe start to exit" "$(secs "$wall")")"
+        "$(printf '%-48s %10s' "empty run (/crc, empty folder) start to exit" "$(secs "$empty")")"
+        "$(printf '%-48s %10s   %s' "difference (after the launcher's start)" \
+            "$(secs "$((wall - empty))")" "$(goal "$((wall - empty))" 2000000000 "<")")"
+        "$(printf '%-48s %10s   %s' "run log, creation to last write" "$(secs "$span")" \
+            "$(goal "$span" 2000000000 "<")")"
+        "$(printf 'empty run VmHWM, largest sample: %s (Wine and the launcher without its window)' \
+            "$(mb "$(printf '%s\n' "${empty_peaks[@]}" | sort -g | tail -n 1)")")"
+    )
+    rm -rf "$install" "$work/empty" "${work:?}/root$live_path"
+}
+
+# The stage inside the Wine session.
+runs() {
+    work=$BENCH_WORK
+    failures=0
+    memory_rows=() throughput_rows=() noop_rows=()
+    start_server
+    echo "Launcher.exe: $BENCH_EXE ($BENCH_ARCH, $(wine --version 2>/dev/null))"
+    echo "update server: $url$live_path, work folder $work"
+    echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+    local first=1 size
+    for size in ${UPDATE_BENCH_SIZES:-1000 2000}; do
+        bench_big "$size" "$first"
+        first=0
+    done
+    bench_noop
+
+    echo
+    echo "== Peak memory of the Launcher.exe process (VmHWM, MB = 10^6 bytes; goal < 64 MB)"
+    printf '%s\n' "${memory_rows[@]}"
+    echo "== No-op update (goal < 2 s after the launcher's start)"
+    printf '%s\n' "${noop_rows[@]}"
+    echo "== Download rate of the first release (goal launcher/curl >= 0.80)"
+    printf '%s\n' "${throughput_rows[@]}"
+    if ((failures > 0)); then
+        echo "$failures launcher runs FAILED: their figures are not valid"
+        exit 1
+    fi
+}
+
+if [[ ${1:-} == --runs ]]; then
+    runs
+    exit
+fi
+
+BENCH_WORK=$(realpath -m "${UPDATE_BENCH_DIR:-$(mktemp -d /tmp/launcher-update-bench.XXXXXX)}")
+BENCH_TOOL=$(realpath -m "${UPDATE_BENCH_TOOL:-$root/build/native/tools/launcher-tool/launcher-tool}")
+export BENCH_WORK BENCH_TOOL
+mkdir -p "$BENCH_WORK"
+trap 'rm -rf "$BENCH_WORK"' EXIT
+prepare
+nice "$root/cmake/wine-session.sh" "$BENCH_WORK/wine" bash "${BASH_SOURCE[0]}" --runs
