@@ -11,14 +11,19 @@ namespace testwin {
 
 class CTempFolder {
 public:
+    // Wine reuses process ids, and a folder an earlier test process could not
+    // remove (a child still held a file) may carry this one's name: such a
+    // folder is skipped, never taken over.
     CTempFolder() {
         wchar_t base[MAX_PATH] = {};
         ::GetTempPathW(MAX_PATH, base);
         static LONG counter = 0;
-        folder = std::wstring(base) + L"launcher-test-" + std::to_wstring(::GetCurrentProcessId()) +
-                 L"-" + std::to_wstring(::InterlockedIncrement(&counter));
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
+        do {
+            folder = std::wstring(base) + L"launcher-test-" +
+                     std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(::InterlockedIncrement(&counter));
+        } while (!::CreateDirectoryW(folder.c_str(), nullptr) &&
+                 ::GetLastError() == ERROR_ALREADY_EXISTS);
     }
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;

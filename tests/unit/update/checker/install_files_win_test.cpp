@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,12 +74,8 @@ bool runsOnWine() {
 // anything), but it shows a Unix symbolic link to a folder as a folder
 // with FILE_ATTRIBUTE_REPARSE_POINT. Wine starts Unix programs, so the link
 // is made by ln. For a Unix program Wine hands back no process handle (and
-// leaves hThread undefined), so we wait for the link to appear.
-bool makeUnixLink(const std::wstring& folder, const std::wstring& name,
-                  const std::wstring& relativeTarget) {
-    if (!runsOnWine())
-        return false;
-    std::wstring command = L"Z:\\bin\\ln -s " + relativeTarget + L" " + name;
+// leaves hThread undefined), so callers wait for the outcome.
+bool startUnixCommand(const std::wstring& folder, std::wstring command) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -89,10 +86,29 @@ bool makeUnixLink(const std::wstring& folder, const std::wstring& name,
         const CHandle processHandle(process.hProcess);
         const CHandle threadHandle(process.hThread);
     }
+    return true;
+}
+
+bool waitUntil(const std::function<bool()>& done) {
     const ULONGLONG deadline = ::GetTickCount64() + 10000;
-    while (!isReparsePoint(folder + L"\\" + name) && ::GetTickCount64() < deadline)
+    while (!done() && ::GetTickCount64() < deadline)
         ::Sleep(10);
-    return isReparsePoint(folder + L"\\" + name);
+    return done();
+}
+
+bool makeUnixLink(const std::wstring& folder, const std::wstring& name,
+                  const std::wstring& relativeTarget) {
+    const std::wstring path = folder + L"\\" + name;
+    return runsOnWine() &&
+           startUnixCommand(folder, L"Z:\\bin\\ln -s " + relativeTarget + L" " + name) &&
+           waitUntil([&] { return isReparsePoint(path); });
+}
+
+// Wine removes such a link neither as a folder nor as a file: rm does.
+void removeUnixLink(const std::wstring& folder, const std::wstring& name) {
+    const std::wstring path = folder + L"\\" + name;
+    if (runsOnWine() && startUnixCommand(folder, L"Z:\\bin\\rm -f " + name))
+        waitUntil([&] { return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 // An install folder with a file, a folder and a link to a folder outside
@@ -113,8 +129,8 @@ protected:
     }
     void TearDown() override {
         // Removes the link itself, never what it points to.
-        if (!::RemoveDirectoryW(link.c_str()))
-            ::DeleteFileW(link.c_str());
+        if (!::RemoveDirectoryW(link.c_str()) && !::DeleteFileW(link.c_str()))
+            removeUnixLink(install, L"link");
     }
 
     testwin::CTempFolder base;
