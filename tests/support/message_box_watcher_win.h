@@ -28,6 +28,8 @@ struct SeenBox {
     std::wstring text;
     // Ids of the visible push buttons, in the box's tab order.
     std::vector<int> buttons;
+    // The box itself, for a policy that fills in its edit box first.
+    HWND hwnd = nullptr;
 };
 
 class CMessageBoxWatcher {
@@ -100,7 +102,7 @@ private:
     }
 
     static SeenBox read(HWND w) {
-        SeenBox box{textOf(w), L"", {}};
+        SeenBox box{textOf(w), L"", {}, w};
         ::EnumChildWindows(w, findStatic, reinterpret_cast<LPARAM>(&box.text));
         ::EnumChildWindows(w, findButton, reinterpret_cast<LPARAM>(&box.buttons));
         return box;

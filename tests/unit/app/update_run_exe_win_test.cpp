@@ -275,6 +275,33 @@ TEST_F(UpdateRunExe, ClosedWindowEndsTheRunAndTheNextOneResumes) {
         << closed.log;
 }
 
+// No server answers and the server data allow the player's own address:
+// the ladder ends in the prompt, and the address typed there is used.
+TEST_F(UpdateRunExe, PromptedServerAddressIsTriedAndKept) {
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    startServer();
+    const std::string dead = "http://127.0.0.1:1/";
+    makeInstallFolder({dead});
+    ASSERT_TRUE(server.writeFile(kServerDataPath,
+                                 "<ClientUpdateData><Face id=\"skyreach\" askLoginURL=\"true\">"
+                                 "<LoginURLs><URL>" +
+                                     dead + "</URL></LoginURLs></Face></ClientUpdateData>"));
+    const SLauncherRun r = run([&](const testwin::SeenBox& box) {
+        const HWND edit = ::GetDlgItem(box.hwnd, 12417);
+        if (edit == nullptr)
+            return IDCANCEL;
+        ::SetWindowTextW(edit, testwin::widen(liveUrl().c_str()).c_str());
+        return IDOK;
+    });
+    expectCompleted(r, v1);
+    ASSERT_EQ(r.boxes.size(), 1u) << r.log;
+    EXPECT_EQ(r.boxes[0].buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(testwin::inOrder(r.log, {"attempts run out", "Selecting update URL: ",
+                                         "Setting custom URL: ", "update.rxml Received",
+                                         "Accepting custom server URL... "}))
+        << r.log;
+}
+
 TEST_F(UpdateRunExe, TruncatedManifestChangesNothingUntilTheServerIsFixed) {
     const SRelease v2 = publish(L"client-v2", releaseV2(), "1.1.0.0");
     const std::string manifest = v2.files.at("update.rxml");
