@@ -123,12 +123,12 @@ bool CLogic::beginUnpackRun() {
     if (unpacker.IsRunning())
         return true;
     log(L"Init/start unpack thread");
-    SUnpackRunSettings settings;
-    settings.installFolder = sInstallFolder;
-    settings.hwnd = dialog.Handle();
-    settings.ignoreWriteErrors = nRunMode == rmDownload;
-    settings.unpackEnabled = !bSilentDownload;
-    if (unpacker.BeginRun(settings))
+    SUnpackRunSettings unpackRun;
+    unpackRun.installFolder = sInstallFolder;
+    unpackRun.hwnd = dialog.Handle();
+    unpackRun.ignoreWriteErrors = nRunMode == rmDownload;
+    unpackRun.unpackEnabled = !bSilentDownload;
+    if (unpacker.BeginRun(unpackRun))
         return true;
     askUser(20, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);
     return false;
