@@ -2,6 +2,7 @@
 #include "app/logic_win.h"
 
 #include "app/log/run_log_win.h"
+#include "base/system_message_win.h"
 #include "net/download/downloader_win.h"
 #include "ui/lang/lang_format.h"
 #include "ui/lang/utf8_text.h"
@@ -17,16 +18,6 @@ std::wstring trimmed(const std::wstring& text) {
     return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
 }
 
-std::wstring systemErrorText(uint32_t code) {
-    wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
-    ::LocalFree(text);
-    return trimmed(result);
-}
-
 } // namespace
 
 void CLogic::setProgressText(const std::wstring& text) {
@@ -36,7 +27,6 @@ void CLogic::setProgressText(const std::wstring& text) {
 void CLogic::showMessageBox(const std::wstring& text, int reason, EBoxButtons buttons,
                             EBoxStyle style, bool withEdit) {
     nMsgReason = reason;
-    nSavedPage = nPage;
     log(L" --------------------------------------");
     log(L"|              MessageBox              |");
     log(L"|--------------------------------------|");
@@ -63,7 +53,7 @@ void CLogic::askUser(int langIndex, int reason, EBoxButtons buttons, EBoxStyle s
 
 void CLogic::showFileError(const std::string& name, uint32_t code) {
     std::wstring text = formatLangText(getLangString(39), {LangArg(wideFromUtf8(name))});
-    const std::wstring system = systemErrorText(code);
+    const std::wstring system = systemMessageText(code, nullptr, true);
     if (!system.empty())
         text += L"\n\n" + system;
     showMessageBox(text, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);
@@ -79,7 +69,6 @@ void CLogic::onBoxAnswered(int answer, const std::wstring& editText) {
             downloader->SetServerBaseUrl(selector.Location().SelectedURL);
             restartStep();
         } else {
-            nPage = nSavedPage;
             showRetryError();
         }
         break;

@@ -76,6 +76,7 @@ bool CLogic::preinit() {
 void CLogic::readLauncherKeys() {
     COsInfo os;
     os.Describe();
+    nPlatform = os.is64BitSystem() ? pp64 : pp32;
     const std::string error =
         readLaunchSettings(config, bAuto, static_cast<int>(os.version().dwMajorVersion),
                            static_cast<int>(os.version().dwMinorVersion), settings);

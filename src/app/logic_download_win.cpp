@@ -127,7 +127,6 @@ bool CLogic::beginUnpackRun() {
     unpackRun.installFolder = sInstallFolder;
     unpackRun.hwnd = dialog.Handle();
     unpackRun.ignoreWriteErrors = nRunMode == rmDownload;
-    unpackRun.unpackEnabled = !bSilentDownload;
     if (unpacker.BeginRun(unpackRun))
         return true;
     askUser(20, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);
@@ -300,9 +299,9 @@ void CLogic::showProgress(uint64_t unpackBytes) {
     if (now - nLastProgressTick < kProgressRedrawMs)
         return;
     nLastProgressTick = now;
-    const ProgressView view = computeProgress(bytes, nRunBytes, nUnpackedKb, bLauncherInfo);
-    if (view.downloadPhase || bSilentDownload) {
-        sProgressText = formatLangText(getLangString(8), {LangArg(double{view.percent})});
+    const ProgressView view =
+        computeProgress(bytes, nRunBytes, nUnpackedKb, /*launcherOnly=*/false);
+    if (view.downloadPhase) {
         setProgressText(formatLangText(
             getLangString(4), {LangArg(double{view.receivedKb}), LangArg(double{view.totalKb})}));
     } else {

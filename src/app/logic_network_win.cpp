@@ -6,7 +6,6 @@
 #include "app/log/run_log_win.h"
 #include "base/file_io_win.h"
 #include "base/file_win.h"
-#include "base/os_info_win.h"
 #include "net/download/downloader_win.h"
 #include "net/net_transport_win.h"
 #include "ui/lang/utf8_text.h"
@@ -128,9 +127,7 @@ void CLogic::OnUpdateXmlReceived(CBuffer* body) {
 void CLogic::startCheckThread() {
     log(L"Start check thread");
     CheckThreadSettings s;
-    COsInfo os;
-    os.Describe();
-    s.check.platform = os.is64BitSystem() ? pp64 : pp32;
+    s.check.platform = nPlatform;
     s.check.launcherName = fileNameOfPath(ownModulePath());
     s.check.language = language.sCode;
     s.check.protectedNames.insert(std::begin(kWorkFileNames), std::end(kWorkFileNames));

@@ -4,6 +4,7 @@
 #include "app/logic_win.h"
 
 #include "app/log/run_log_win.h"
+#include "base/system_message_win.h"
 #include "net/download/downloader_win.h"
 #include "net/httx503_answer_win.h"
 #include "ui/lang/lang_format.h"
@@ -13,21 +14,9 @@
 
 namespace {
 
-// The internet library's message for `code`, without its line end; empty
-// when there is none.
+// The internet library's message for `code`; empty when it has none.
 std::wstring internetErrorText(unsigned code) {
-    if (code == 0)
-        return {};
-    wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-            FORMAT_MESSAGE_IGNORE_INSERTS,
-        ::GetModuleHandleW(L"wininet.dll"), code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring result;
-    if (length >= 2 && text != nullptr)
-        result.assign(text, length - 2);
-    ::LocalFree(text);
-    return result;
+    return systemMessageText(code, ::GetModuleHandleW(L"wininet.dll"), false);
 }
 
 // The locale's date or time picture for the maintenance end time.
@@ -40,7 +29,7 @@ std::wstring localeFormat(unsigned long lcid, LCTYPE type) {
 
 } // namespace
 
-std::wstring CLogic::composeNetError(int, unsigned errorCode, int httpStatus,
+std::wstring CLogic::composeNetError(unsigned errorCode, int httpStatus,
                                      const std::string& text) const {
     const bool busy = httpStatus == 502 || httpStatus == 503;
     const std::wstring systemText = internetErrorText(errorCode);
@@ -54,7 +43,7 @@ std::wstring CLogic::composeNetError(int, unsigned errorCode, int httpStatus,
 
 void CLogic::OnNetError(int kind, unsigned errorCode, int httpStatus, const std::string& text) {
     const bool busy = httpStatus == 502 || httpStatus == 503;
-    std::wstring message = composeNetError(kind, errorCode, httpStatus, text);
+    std::wstring message = composeNetError(errorCode, httpStatus, text);
     if (busy) {
         std::string title;
         std::string page;
@@ -176,7 +165,6 @@ void CLogic::onRetryTimer(unsigned id) {
         if (selector.SelectServerUrl()) {
             if (!selector.Location().SelectedURL.empty())
                 downloader->SetServerBaseUrl(selector.Location().SelectedURL);
-            nSavedPage = nPage;
             restartStep();
             return;
         }
@@ -205,7 +193,6 @@ void CLogic::promptOrShowRetryError() {
         return;
     }
     nSavedReason = nMsgReason;
-    nSavedPage = nPage;
     const std::string pending = selector.Location().customUrl;
     showMessageBox(sPendingError, eMsgReason_ServerPrompt, EBoxButtons::Ok, EBoxStyle::Normal,
                    true);
@@ -230,14 +217,12 @@ void CLogic::restartStep() {
         retryPart();
         break;
     default:
-        nPage = nSavedPage;
         break;
     }
 }
 
 void CLogic::showRetryError() {
     if (selector.Location().SelectedURL.empty() && !selector.SelectServerUrl()) {
-        nSavedPage = nPage;
         abandonRetry();
         return;
     }

@@ -141,8 +141,7 @@ private:
     void restartStep();
     void showRetryError();
     void abandonRetry();
-    std::wstring composeNetError(int kind, unsigned errorCode, int httpStatus,
-                                 const std::string& text) const;
+    std::wstring composeNetError(unsigned errorCode, int httpStatus, const std::string& text) const;
 
     // Boxes, in logic_boxes_win.cpp.
     void showMessageBox(const std::wstring& text, int reason, EBoxButtons buttons, EBoxStyle style,
@@ -181,6 +180,7 @@ private:
     std::wstring sFullNameW; // captions
     std::string sUpdatePath;
     std::wstring sCudPath;
+    int nPlatform = pp32; // the checker's: pp64 on a 64-bit system
 
     // Languages.
     CLauncherLanguages languages;
@@ -227,19 +227,12 @@ private:
     ByteCounters bytes;
     uint64_t nRunBytes = 0;
     uint64_t nUnpackedKb = 0;
-    std::wstring sProgressText;
     static constexpr ULONGLONG kProgressRedrawMs = 50;
     ULONGLONG nLastProgressTick = 0;
-    bool bLauncherInfo = false;
-    bool bLauncherUpdated = false;
-    bool bSilentDownload = false;
-    bool bManifestSavedForDownload = false;
 
     // Retries and boxes.
     int nAttempt = 0;
     std::wstring sPendingError;
     int nMsgReason = 0;
     int nSavedReason = 0;
-    int nSavedPage = -1;
-    int nPage = -1;
 };

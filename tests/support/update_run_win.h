@@ -60,13 +60,7 @@ struct SLauncherRun {
 // The branding this tree packed into Launcher.exe, with `dataUpdateUrl` as
 // its only data-update address, as a branding resource.
 inline std::vector<uint8_t> brandingWithDataUpdateUrl(const std::string& dataUpdateUrl) {
-    std::vector<RarWriterEntry> entries;
-    std::string error;
-    EXPECT_TRUE(collectPackEntries(LAUNCHER_BINARY_DIR "/src/branding", entries, error)) << error;
-    for (RarWriterEntry& entry : entries) {
-        if (entry.name != "config.xml")
-            continue;
-        std::string text(entry.data.begin(), entry.data.end());
+    return brandingWithConfig([&](std::string& text) {
         const std::string open = "<DataUpdateURLs>", close = "</DataUpdateURLs>";
         const size_t begin = text.find(open);
         const size_t end = text.find(close);
@@ -75,25 +69,7 @@ inline std::vector<uint8_t> brandingWithDataUpdateUrl(const std::string& dataUpd
         if (found)
             text.replace(begin + open.size(), end - begin - open.size(),
                          "<URL>" + dataUpdateUrl + "</URL>");
-        entry.data.assign(text.begin(), text.end());
-    }
-    std::vector<uint8_t> archive;
-    EXPECT_TRUE(writeStoredRar(entries, kRarFixedDosTime, archive, error)) << error;
-    return archive;
-}
-
-// Writes Launcher.exe with `branding` as its branding resource to `path`.
-inline bool writeRebrandedLauncher(const std::wstring& path, const std::vector<uint8_t>& branding) {
-    const std::vector<uint8_t> image = launcherImage();
-    if (writeWholeFile(path, image.data(), static_cast<DWORD>(image.size())) != ERROR_SUCCESS)
-        return false;
-    HANDLE update = ::BeginUpdateResourceW(path.c_str(), FALSE);
-    if (update == nullptr)
-        return false;
-    const bool replaced = ::UpdateResourceW(
-        update, L"ZIP", MAKEINTRESOURCEW(130), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
-        const_cast<uint8_t*>(branding.data()), static_cast<DWORD>(branding.size()));
-    return ::EndUpdateResourceW(update, !replaced) && replaced;
+    });
 }
 
 // A portable folder (an empty guest.dat beside Launcher.exe) whose launcher

@@ -78,14 +78,7 @@ TEST(LauncherConfigExe, LogsTheConfigurationThemeAndLanguageSteps) {
 // Launcher.exe with `archive` as its branding resource.
 std::vector<uint8_t> rebrandedImage(const CTempFolder& work, const std::vector<uint8_t>& archive) {
     const std::wstring path = work / L"rebranded.exe";
-    const std::vector<uint8_t> image = launcherImage();
-    writeImage(path, image);
-    HANDLE update = ::BeginUpdateResourceW(path.c_str(), FALSE);
-    EXPECT_NE(update, nullptr);
-    EXPECT_TRUE(::UpdateResourceW(
-        update, L"ZIP", MAKEINTRESOURCEW(130), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
-        const_cast<uint8_t*>(archive.data()), static_cast<DWORD>(archive.size())));
-    EXPECT_TRUE(::EndUpdateResourceW(update, FALSE));
+    EXPECT_TRUE(testwin::writeRebrandedLauncher(path, archive));
     std::vector<uint8_t> rebranded;
     EXPECT_EQ(readWholeFile(path, rebranded), 0u);
     return rebranded;
@@ -107,19 +100,11 @@ std::vector<uint8_t> brandingArchive(const std::string& configXml) {
 // The default branding as the build packed it, with the product registered
 // under `regPath` instead: tests that remember choices then run alone there.
 std::vector<uint8_t> defaultBrandingAt(const std::string& regPath) {
-    std::vector<RarWriterEntry> entries;
-    std::string error;
-    EXPECT_TRUE(collectPackEntries(LAUNCHER_BINARY_DIR "/src/branding", entries, error)) << error;
-    for (RarWriterEntry& e : entries) {
-        if (e.name != "config.xml")
-            continue;
-        std::string text(e.data.begin(), e.data.end());
+    return testwin::brandingWithConfig([&](std::string& text) {
         const size_t at = text.find(kRegPath);
-        EXPECT_NE(at, std::string::npos);
+        ASSERT_NE(at, std::string::npos);
         text.replace(at, strlen(kRegPath), regPath);
-        e.data.assign(text.begin(), text.end());
-    }
-    return packed(entries);
+    });
 }
 
 TEST(LauncherConfigExe, TheRegistryChoosesTheTheme) {
