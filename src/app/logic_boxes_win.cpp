@@ -66,7 +66,7 @@ void CLogic::onBoxAnswered(int answer, const std::wstring& editText) {
     case eMsgReason_ServerPrompt:
         nMsgReason = nSavedReason;
         if (selector.SetCustomUrl(utf8FromWide(trimmed(editText)))) {
-            downloader->SetServerBaseUrl(selector.Location().SelectedURL);
+            useSelectedServer();
             restartStep();
         } else {
             showRetryError();

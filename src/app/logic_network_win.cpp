@@ -69,7 +69,7 @@ bool CLogic::startNetwork() {
             downloader->SetWindow(dialog.Handle());
             downloader->SetLanguageCode(language.sCode);
             log(L"Downloader successfully initialized");
-            downloader->SetServerBaseUrl(selector.Location().SelectedURL);
+            useSelectedServer();
             bNetStarted = true;
         }
         if (!bNetStarted) {
@@ -161,7 +161,7 @@ void CLogic::OnCUDFileReceived(CBuffer* body) {
     if (selector.ApplyIncomingCud(xml.c_str())) {
         selector.SaveCudFile(false);
         if (selector.SelectServerUrl()) {
-            downloader->SetServerBaseUrl(selector.Location().SelectedURL);
+            useSelectedServer();
             restartStep();
             return;
         }

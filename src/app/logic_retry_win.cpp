@@ -163,8 +163,7 @@ void CLogic::onRetryTimer(unsigned id) {
                      : id == eRetryTimer_Manifest ? eMsgReason_Manifest
                                                   : eMsgReason_Package;
         if (selector.SelectServerUrl()) {
-            if (!selector.Location().SelectedURL.empty())
-                downloader->SetServerBaseUrl(selector.Location().SelectedURL);
+            useSelectedServer();
             restartStep();
             return;
         }
@@ -226,9 +225,14 @@ void CLogic::showRetryError() {
         abandonRetry();
         return;
     }
-    if (!selector.Location().SelectedURL.empty())
-        downloader->SetServerBaseUrl(selector.Location().SelectedURL);
+    useSelectedServer();
     showMessageBox(sPendingError, nMsgReason, EBoxButtons::RetryCancel, EBoxStyle::Error);
+}
+
+void CLogic::useSelectedServer() {
+    const std::string& url = selector.Location().SelectedURL;
+    if (!url.empty())
+        downloader->SetServerBaseUrl(url);
 }
 
 void CLogic::abandonRetry() {

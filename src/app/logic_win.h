@@ -141,6 +141,8 @@ private:
     void restartStep();
     void showRetryError();
     void abandonRetry();
+    // The downloader follows the selector's server (when one is selected).
+    void useSelectedServer();
     std::wstring composeNetError(unsigned errorCode, int httpStatus, const std::string& text) const;
 
     // Boxes, in logic_boxes_win.cpp.
