@@ -5,10 +5,24 @@
 # whole wineserver session otherwise), the prefix is new, the crash dialog
 # is off (a crash would hang in winedbg), Windows reports version 10, and a
 # persistent wineserver keeps CTest from waiting on Wine's service processes.
+#
+# Every program starts through the 64-bit loader (LAUNCHER_WINE_LOADER,
+# default /usr/lib/wine/wine64), which hands 32-bit programs to the 32-bit
+# loader beside it. /usr/bin/wine would pick the 32-bit loader for
+# everything once wine32 is installed, and on a kernel that cannot execute
+# i386 programs that fails for 64-bit programs too. Inside the session,
+# `wine` is that loader; whether 32-bit programs run is for a probe to say.
 set -euo pipefail
 session_dir=$(realpath -m "$1")
 shift
-mkdir -p "$session_dir"
+mkdir -p "$session_dir/bin"
+
+export WINELOADER=${LAUNCHER_WINE_LOADER:-/usr/lib/wine/wine64}
+[[ -x $WINELOADER ]] || { echo "wine-session: no 64-bit Wine loader at $WINELOADER (install wine64)" >&2; exit 1; }
+# shellcheck disable=SC2016 # expanded by the shim, not here
+printf '#!/bin/sh\nexec "$WINELOADER" "$@"\n' >"$session_dir/bin/wine"
+chmod +x "$session_dir/bin/wine"
+export PATH=$session_dir/bin:$PATH
 
 export WINEPREFIX=$session_dir/wineprefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -38,7 +52,7 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 
-wineboot -i >/dev/null 2>&1 </dev/null
+wine wineboot -i >/dev/null 2>&1 </dev/null
 wineserver -w
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
 wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 </dev/null

@@ -13,9 +13,9 @@
 # Figures are printed, goals never asserted; the script fails only when a
 # launcher run fails or leaves a client that launcher-tool verify rejects.
 # Everything is generated at run time and deleted at the end.
-#   UPDATE_BENCH_BUILD  Windows tree (default build/bench-win32 when wine32 is
-#                       installed, else build/bench-win64; configured like
-#                       the Makefile's trees when missing, target Launcher)
+#   UPDATE_BENCH_BUILD  Windows tree (default build/bench-win32 when this
+#                       machine runs 32-bit programs, else build/bench-win64;
+#                       configured like the Makefile's trees when missing)
 #   UPDATE_BENCH_TOOL   native launcher-tool (default build/native's)
 #   UPDATE_BENCH_DIR    work folder (default: a new folder under /tmp)
 #   UPDATE_BENCH_SIZES  package sizes of part 1 in MB, the first also for
@@ -29,6 +29,8 @@ run_limit=1800
 
 # shellcheck source=tests/e2e/server/server-process.sh
 source "$root/tests/e2e/server/server-process.sh"
+# shellcheck source=cmake/wine-arch.sh
+source "$root/cmake/wine-arch.sh"
 
 # KiB as MB, ns as s, "goal met" or "goal missed" for value, limit, "<" or
 # ">=", the median of numbers on stdin.
@@ -38,37 +40,43 @@ goal() { awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { ok = op == "<" ? v < g : v 
     print ok ? "goal met" : "goal missed" }'; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Configures (when needed) and builds the Launcher target of the tree measured.
-prepare() {
-    local tree=${UPDATE_BENCH_BUILD:-} triple
-    if [[ -z $tree ]]; then
-        if has_wine32; then
-            tree=$root/build/bench-win32
-        else
-            tree=$root/build/bench-win64
-            echo "NOTICE: wine32 is not installed: the x86_64 build is measured under wine64."
-        fi
-    fi
-    [[ -x $BENCH_TOOL ]] || { echo "missing $BENCH_TOOL: run make native" >&2; exit 1; }
+# Configures (when needed) and builds the Launcher and probe targets of tree $1.
+build_tree() {
+    local tree=$1 triple=x86_64-w64-mingw32
     if [[ ! -f $tree/build.ninja ]]; then
-        triple=x86_64-w64-mingw32
         [[ $tree == *32 ]] && triple=i686-w64-mingw32
         nice cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triple.cmake" \
             -DLAUNCHER_DEPS_PREFIX="${DEPS_DIR:-/var/cache/launcher-deps}/$triple" \
-            -DLAUNCHER_HOST_TOOL="$BENCH_TOOL" >"$BENCH_WORK/build.log" 2>&1 ||
+            -DLAUNCHER_HOST_TOOL="$BENCH_TOOL" >>"$BENCH_WORK/build.log" 2>&1 ||
             { cat "$BENCH_WORK/build.log" >&2; exit 1; }
     fi
-    nice cmake --build "$tree" --target Launcher -j 2 >>"$BENCH_WORK/build.log" 2>&1 ||
+    nice cmake --build "$tree" --target Launcher probe -j 2 >>"$BENCH_WORK/build.log" 2>&1 ||
         { cat "$BENCH_WORK/build.log" >&2; exit 1; }
+}
+
+prepare() {
+    [[ -x $BENCH_TOOL ]] || { echo "missing $BENCH_TOOL: run make native" >&2; exit 1; }
+    BENCH_TREE=${UPDATE_BENCH_BUILD:-$root/build/bench-win32}
+    build_tree "$BENCH_TREE"
+    export BENCH_TREE
+}
+
+# Inside Wine: the shipped i686 build when this machine runs 32-bit
+# programs, else the x86_64 build of the same sources.
+choose_tree() {
+    local tree=$BENCH_TREE
+    if ! tree_runs "$tree"; then
+        if [[ -n ${UPDATE_BENCH_BUILD:-} || $(tree_arch "$tree") != i686 ]]; then
+            echo "the probe of $tree printed no marker under this Wine" >&2
+            exit 1
+        fi
+        no_win32_notice "the x86_64 build is measured."
+        tree=$root/build/bench-win64
+        build_tree "$tree"
+    fi
     BENCH_EXE=$tree/src/Launcher.exe
     BENCH_ARCH=$(file -b "$BENCH_EXE" | cut -d, -f1)
-    # A 32-bit exe without wine32 "runs" with exit code 0 and does nothing.
-    if [[ $BENCH_ARCH != *x86-64* ]] && ! has_wine32; then
-        echo "$BENCH_EXE is 32-bit and wine32 is not installed" >&2
-        exit 1
-    fi
-    export BENCH_EXE BENCH_ARCH
 }
 
 start_server() {
@@ -388,6 +396,7 @@ runs() {
     work=$BENCH_WORK
     failures=0
     memory_rows=() throughput_rows=() noop_rows=()
+    choose_tree
     start_server
     echo "Launcher.exe: $BENCH_EXE ($BENCH_ARCH, $(wine --version 2>/dev/null))"
     echo "update server: $url$live_path, work folder $work"

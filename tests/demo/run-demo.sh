@@ -6,8 +6,8 @@
 # updated. Each run must end with exit code 0 and leave a folder that both
 # `launcher-tool verify` and the independent verify_install.py accept.
 #
-# Environment: BUILD_WIN (Windows tree; default build/win32 with wine32,
-# else build/win64), BUILD_NATIVE (tree of launcher-tool; default
+# Environment: BUILD_WIN (Windows tree; default build/win32 when this
+# machine runs 32-bit programs, else build/win64), BUILD_NATIVE (tree of launcher-tool; default
 # build/native), DEMO_TIMEOUT (seconds per launcher run; default 300).
 # Everything it writes is under out/demo/.
 set -euo pipefail
@@ -18,35 +18,45 @@ live_path=/skyreach/live/
 
 # shellcheck source=tests/e2e/server/server-process.sh
 source tests/e2e/server/server-process.sh
+# shellcheck source=cmake/wine-arch.sh
+source cmake/wine-arch.sh
 
-# Builds what the demo runs and names it for the stage inside Wine.
+# Builds what the demo runs: launcher-tool and the shipped i686 tree (or
+# BUILD_WIN). Which tree runs is decided inside Wine, by its probe.
 prepare() {
-    local native=${BUILD_NATIVE:-build/native} win=${BUILD_WIN:-}
-    if [[ -z $win ]]; then
-        win=build/win32
-        if ! has_wine32; then
-            echo "NOTICE: wine32 is not installable here; the demo runs the x86_64 build of the same sources."
-            make --no-print-directory win64 >/dev/null
-            win=build/win64
-        fi
-    fi
+    local native=${BUILD_NATIVE:-build/native} win=${BUILD_WIN:-build/win32}
     [[ -f $native/build.ninja && -f $win/build.ninja ]] ||
         { echo "demo: $native or $win is not configured; run 'make demo'" >&2; exit 2; }
     rm -rf "$demo"
     mkdir -p "$demo/server/root" "$demo/install"
-    if ! cmake --build "$native" -j "${JOBS:-2}" --target launcher-tool >"$demo/build.log" 2>&1 ||
-        ! cmake --build "$win" -j "${JOBS:-2}" --target Launcher Client probe >>"$demo/build.log" 2>&1; then
-        cat "$demo/build.log" >&2
-        exit 1
+    build_tree "$win"
+    cmake --build "$native" -j "${JOBS:-2}" --target launcher-tool >>"$demo/build.log" 2>&1 ||
+        { cat "$demo/build.log" >&2; exit 1; }
+    export DEMO_TOOL=$native/tools/launcher-tool/launcher-tool DEMO_WIN=$win
+}
+
+build_tree() {
+    cmake --build "$1" -j "${JOBS:-2}" --target Launcher Client probe >>"$demo/build.log" 2>&1 ||
+        { cat "$demo/build.log" >&2; exit 1; }
+}
+
+# Inside Wine: the tree whose probe runs. The shipped i686 build when this
+# machine runs 32-bit programs, else the x86_64 build of the same sources.
+choose_tree() {
+    local win=$DEMO_WIN
+    if ! tree_runs "$win"; then
+        if [[ -n ${BUILD_WIN:-} || $(tree_arch "$win") != i686 ]]; then
+            echo "demo: the probe of $win printed no marker under this Wine" >&2
+            exit 1
+        fi
+        no_win32_notice "the demo runs the x86_64 build of the same sources."
+        make --no-print-directory win64 >>"$demo/build.log" 2>&1 || { cat "$demo/build.log" >&2; exit 1; }
+        win=build/win64
+        build_tree "$win"
+        tree_runs "$win" || { echo "demo: the probe of $win printed no marker under this Wine" >&2; exit 1; }
     fi
-    export DEMO_TOOL=$native/tools/launcher-tool/launcher-tool
-    export DEMO_EXE=$win/src/Launcher.exe
-    export DEMO_PROBE=$win/tests/probe.exe
-    # A 32-bit exe without wine32 "runs" with exit code 0 and does nothing.
-    if [[ $(file -b "$DEMO_EXE") != *x86-64* ]] && ! has_wine32; then
-        echo "demo: $DEMO_EXE is 32-bit and wine32 is not installed" >&2
-        exit 2
-    fi
+    DEMO_EXE=$win/src/Launcher.exe
+    echo "launcher:        $DEMO_EXE ($(file -b "$DEMO_EXE" | cut -d, -f1))"
     python3 tests/demo/make-release.py "$win/tests/fixtures/sample-client/Client.exe" "$demo/releases"
 }
 
@@ -182,10 +192,7 @@ update_to() {
 
 # The stage inside the Wine session: server, both releases, both runs.
 runs() {
-    local probe
-    probe=$(wine "$DEMO_PROBE" </dev/null 2>/dev/null || true)
-    [[ $probe == *launcher-probe-ok* ]] ||
-        { echo "demo: $DEMO_PROBE does not run under this Wine" >&2; exit 1; }
+    choose_tree
     start_server
     publish v1
     : >"$demo/install/guest.dat"

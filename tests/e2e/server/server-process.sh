@@ -2,10 +2,6 @@
 # Shell helpers for scripts that run the test update server next to Wine
 # (the demo, the update benchmark). Source this file.
 
-has_wine32() {
-    [[ $(dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null) == *"install ok installed"* ]]
-}
-
 server_pid=
 stop_server() {
     [[ -n $server_pid ]] || return 0
