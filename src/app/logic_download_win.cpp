@@ -12,6 +12,7 @@
 #include "ui/lang/utf8_text.h"
 #include "update/flow/retry_rules.h"
 #include "update/manifest/manifest_file.h"
+#include "update/manifest/manifest_text.h"
 
 #include <shlobj.h>
 
@@ -26,6 +27,16 @@ constexpr size_t kMinWorkFolderLength = 7;
 void deleteWorkFolder(const std::wstring& path) {
     if (path.size() > kMinWorkFolderLength)
         deleteFolderTree(path);
+}
+
+// "tmp" receives the downloads: a link in its place would send them out of
+// the install folder. The link goes (only the link) and a real folder is
+// made; false when that cannot be done.
+bool makeTempFolder(const std::wstring& path) {
+    if (isLink(path) && !deleteFolderTree(path))
+        return false;
+    ::SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return folderExists(path) && !isLink(path);
 }
 
 } // namespace
@@ -92,7 +103,11 @@ void CLogic::processStartDownload() {
     log(L"processStartDownload();");
     if (!beginUnpackRun())
         return;
-    ::SHCreateDirectoryExW(nullptr, (sInstallFolder + L"\\tmp").c_str(), nullptr);
+    if (!makeTempFolder(sInstallFolder + L"\\tmp")) {
+        log(L"tmp cannot be made a folder of its own: nothing is downloaded");
+        showFileError(utf8FromWide(sInstallFolder + L"\\tmp"), 0);
+        return;
+    }
     if (nRunMode != rmDownload) {
         log(L"Remove ext directory");
         deleteWorkFolder(sInstallFolder + L"\\ext");

@@ -43,7 +43,9 @@ bool CLogic::run() {
         log(L"Install folder: " + sInstallFolder);
     dialog.Show();
 
-    if (nRunMode != rmUpdate)
+    if (bForeignFolder)
+        refuseForeignFolder();
+    else if (nRunMode != rmUpdate)
         stepNotAvailable(modeStepName(nRunMode));
     else if (checkWriteRights())
         startNetwork();

@@ -9,6 +9,7 @@
 #include "net/download/downloader_win.h"
 #include "net/net_transport_win.h"
 #include "ui/lang/utf8_text.h"
+#include "update/checker/folder_ownership.h"
 #include "update/flow/retry_rules.h"
 #include "update/manifest/manifest_file.h"
 #include "update/manifest/manifest_receive.h"
@@ -18,11 +19,6 @@ namespace {
 
 constexpr const char* kManifestArchive = "update.rxml";
 constexpr unsigned kTransportWaitMs = 5000;
-
-// Launcher work files in the install folder that clean-up must keep.
-const wchar_t* const kWorkFileNames[] = {
-    L"update.xml", L"cud.dat",     L"cif.dat",     L"silent.dat", L"addpkg.dat",
-    L"guest.dat",  L"changes.dat", L"applist.dat", L"crc.txt",    L"launcher.tmp.exe"};
 
 // Whether a file can be created in `folder` (it is removed again at once).
 bool canWriteInto(const std::wstring& folder) {
@@ -130,8 +126,8 @@ void CLogic::startCheckThread() {
     s.check.platform = nPlatform;
     s.check.launcherName = fileNameOfPath(ownModulePath());
     s.check.language = language.sCode;
-    s.check.protectedNames.insert(std::begin(kWorkFileNames), std::end(kWorkFileNames));
-    s.check.protectedFolders = {L"tmp"};
+    s.check.protectedNames.insert(std::begin(kLauncherWorkFiles), std::end(kLauncherWorkFiles));
+    s.check.protectedFolders = {kTempFolder};
     s.sInstallFolder = sInstallFolder;
     s.sManifestText = sManifestText;
     if (bFastMode && !sOldManifestText.empty()) {

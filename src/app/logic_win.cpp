@@ -91,6 +91,10 @@ bool CLogic::init(int runCode, const std::wstring& argument) {
 
     if (!selectStartLanguage())
         return false;
+    // Before the server data are kept in the folder: a folder that is not
+    // the client's gets nothing written into it and nothing deleted.
+    if ((nRunMode == rmUpdate || nRunMode == rmDownload) && !checkFolderIsOurs())
+        return true;
     if (bUseServer)
         prepareServerData();
     return true;

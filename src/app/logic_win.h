@@ -7,7 +7,8 @@
 // brings them here. The work is spread over files by stage: configuration
 // (logic_config_win.cpp), window and loop (logic_loop_win.cpp), network
 // (logic_network_win.cpp), download flow (logic_download_win.cpp), retries
-// (logic_retry_win.cpp) and boxes (logic_boxes_win.cpp).
+// (logic_retry_win.cpp), boxes (logic_boxes_win.cpp) and the install
+// folder's ownership (logic_folder_win.cpp).
 #pragma once
 
 // First: buffer.h must precede every Windows header.
@@ -169,6 +170,13 @@ private:
     bool readDebugMode() const;
     void reportRunMode();
 
+    // The install folder, in logic_folder_win.cpp. False (and the reason
+    // logged) when the own folder holds files that are not the launcher's
+    // or the client's.
+    bool checkFolderIsOurs();
+    // The box that ends a run refused by checkFolderIsOurs.
+    void refuseForeignFolder();
+
     CLogImplW* pLog = nullptr;
     HANDLE hUninstallMutex = nullptr;
 
@@ -202,6 +210,7 @@ private:
     bool bDebugMode = false;
     bool bGuest = false;
     bool bUseServer = false;
+    bool bForeignFolder = false; // the own folder is not the client's: nothing is done
     std::wstring sInstallFolder;
     std::wstring sTypedInstallFolder; // what the user typed into the folder box
     uint64_t hDownloadOwner = 0;

@@ -96,21 +96,22 @@ inline bool makePortableLauncher(const std::wstring& folder,
     return written;
 }
 
-// Starts the folder's Launcher.exe without arguments, the folder as its
-// current one, and waits for its end. Boxes are answered by `answer` (OK
+// Starts the folder's Launcher.exe with `arguments` (none by default), the
+// folder as its current one, and waits for its end. Boxes are answered by `answer` (OK
 // and close when empty). `whileRunning` gets the process id on the test
 // thread before the wait begins (it may end the process). The run logs are
 // read and then deleted, so the next run's log is its own.
 inline SLauncherRun runLauncherIn(const std::wstring& folder,
                                   const CMessageBoxWatcher::AnswerPolicy& answer = {},
-                                  const std::function<void(DWORD)>& whileRunning = {}) {
+                                  const std::function<void(DWORD)>& whileRunning = {},
+                                  const std::wstring& arguments = L"") {
     SLauncherRun run;
     {
         CMessageBoxWatcher watcher(0);
         if (answer)
             watcher.setAnswer(answer);
-        run.process = runProcess(folder + L"\\Launcher.exe", L"", folder, kLauncherRunTimeoutMs,
-                                 [&](DWORD pid) {
+        run.process = runProcess(folder + L"\\Launcher.exe", arguments, folder,
+                                 kLauncherRunTimeoutMs, [&](DWORD pid) {
                                      watcher.setProcess(pid);
                                      if (whileRunning)
                                          whileRunning(pid);

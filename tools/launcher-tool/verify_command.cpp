@@ -4,6 +4,7 @@
 
 #include "ui/lang/utf8_text.h"
 #include "update/checker/checker_core.h"
+#include "update/checker/folder_ownership.h"
 #include "update/checker/local_install_files.h"
 #include "update/manifest/manifest_receive.h"
 #include "update/manifest/manifest_text.h"
@@ -14,10 +15,8 @@
 
 namespace {
 
-// The launcher's own files and folders in the install folder: an install
-// holds them, the clean-up of a real run is told about them by the logic.
-const wchar_t* const kWorkFiles[] = {L"update.xml", L"cud.dat",   L"cif.dat",     L"silent.dat",
-                                     L"addpkg.dat", L"guest.dat", L"changes.dat", L"applist.dat"};
+// The launcher's own folders in the install folder: an install holds them,
+// the clean-up of a real run is told about them by the logic.
 const wchar_t* const kWorkFolders[] = {L"tmp\\", L"logs\\"};
 
 bool inWorkFolder(const std::wstring& path) {
@@ -116,7 +115,7 @@ bool verifyInstall(const VerifyOptions& options, VerifyReport& report, std::stri
     checker.settings.language = options.language;
     checker.settings.bIsUpdate = true;
     checker.settings.bCanDelete = true;
-    for (const wchar_t* name : kWorkFiles)
+    for (const wchar_t* name : kLauncherWorkFiles)
         checker.settings.protectedNames.insert(name);
     readAddPkg(options.installFolder, checker);
     if (!checker.parseDocuments(text, {}, error))

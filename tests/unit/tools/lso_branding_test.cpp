@@ -25,14 +25,19 @@ std::vector<std::string> compileBrandingTable(const char* name) {
 TEST(BrandingLanguages, BothTablesHaveEveryString) {
     const std::vector<std::string> en = compileBrandingTable("en.txt");
     const std::vector<std::string> de = compileBrandingTable("de.txt");
-    ASSERT_EQ(en.size(), 120u);
-    ASSERT_EQ(de.size(), 120u);
+    ASSERT_EQ(en.size(), 121u);
+    ASSERT_EQ(de.size(), 121u);
     EXPECT_EQ(en[0], "");
     EXPECT_EQ(de[0], "");
     EXPECT_EQ(en[41], "STEP %d/%d");
     EXPECT_EQ(de[41], "SCHRITT %d/%d");
     EXPECT_EQ(en[70], "You don't have rights\nto write to selected folder");
     EXPECT_EQ(en[111], "uninstall.dat");
+    // The folder-holds-other-files box names the new folder once.
+    for (const std::string* text : {&en[120], &de[120]}) {
+        EXPECT_NE(text->find("%s"), std::string::npos) << *text;
+        EXPECT_EQ(text->find("%s"), text->rfind('%')) << *text;
+    }
     for (size_t i = 1; i < en.size(); ++i) {
         EXPECT_FALSE(en[i].empty()) << "en " << i;
         EXPECT_FALSE(de[i].empty()) << "de " << i;

@@ -1,5 +1,5 @@
-// Configuration checksum file, VirtualStore clean-up and folder removal on
-// a real file system.
+// Configuration checksum file and VirtualStore clean-up on a real file
+// system.
 #include "app/config/install_folder_win.h"
 #include "base/file_io_win.h"
 #include "base/folder_tree_win.h"
@@ -24,18 +24,6 @@ TEST(InstallFolderWin, ConfigChangedRewritesTheChecksumFile) {
     EXPECT_FALSE(configChanged(folder.path(), 0x04030201));
     EXPECT_TRUE(configChanged(folder.path(), 0x14030201));
     EXPECT_EQ(readText(folder / L"CIF.dat"), std::string("\x01\x02\x03\x14", 4));
-}
-
-TEST(InstallFolderWin, DeleteFolderTreeRemovesReadOnlyContent) {
-    CTempFolder folder;
-    const std::wstring root = folder / L"tree";
-    std::filesystem::create_directories(root + L"\\a\\b");
-    writeWholeFile(root + L"\\a\\b\\file.txt", "x", 1);
-    writeWholeFile(root + L"\\top.txt", "y", 1);
-    ::SetFileAttributesW((root + L"\\a\\b\\file.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(deleteFolderTree(root));
-    EXPECT_FALSE(folderExists(root));
-    EXPECT_TRUE(folderExists(folder.path()));
 }
 
 TEST(InstallFolderWin, ClearVirtualStoreDeletesOnlyTheShadowOfTheFolder) {

@@ -1,20 +1,16 @@
 #include "update/checker/install_files_win.h"
 
 #include "base/file_io_win.h"
-#include "base/file_win.h"
 #include "base/folder_tree_win.h"
-#include "base/handle_win.h"
+#include "support/links_win.h"
 #include "support/temp_folder_win.h"
 #include "update/checker/install_cleanup.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <winioctl.h>
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,92 +19,6 @@ namespace {
 void writeFile(const std::wstring& path, const std::string& bytes) {
     ASSERT_EQ(writeWholeFile(path, bytes.data(), static_cast<DWORD>(bytes.size())),
               static_cast<DWORD>(ERROR_SUCCESS));
-}
-
-bool isReparsePoint(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// A junction (mount point) made the way Windows tools make one.
-bool makeJunction(const std::wstring& link, const std::wstring& target) {
-    if (!::CreateDirectoryW(link.c_str(), nullptr))
-        return false;
-    CFile folder(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    const std::wstring substitute = L"\\??\\" + target;
-    const size_t substituteBytes = substitute.size() * sizeof(wchar_t);
-    const size_t printBytes = target.size() * sizeof(wchar_t);
-    // Tag, data length, reserved; then the mount point's four name fields
-    // and both names, each with a terminating zero.
-    std::vector<uint8_t> data(16 + substituteBytes + 2 + printBytes + 2);
-    auto put16 = [&](size_t at, size_t value) {
-        const auto v = static_cast<uint16_t>(value);
-        std::memcpy(&data[at], &v, 2);
-    };
-    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    std::memcpy(&data[0], &tag, 4);
-    put16(4, data.size() - 8);
-    put16(10, substituteBytes);
-    put16(12, substituteBytes + 2);
-    put16(14, printBytes);
-    std::memcpy(&data[16], substitute.c_str(), substituteBytes);
-    std::memcpy(&data[16 + substituteBytes + 2], target.c_str(), printBytes);
-    DWORD returned = 0;
-    const bool made =
-        folder.isOpen() &&
-        ::DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, data.data(),
-                          static_cast<DWORD>(data.size()), nullptr, 0, &returned, nullptr);
-    folder.close();
-    if (!made)
-        ::RemoveDirectoryW(link.c_str());
-    return made;
-}
-
-bool runsOnWine() {
-    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-// Wine 8 cannot make junctions (FSCTL_SET_REPARSE_POINT fails with
-// ERROR_NOT_SUPPORTED, CreateSymbolicLinkW succeeds without making
-// anything), but it shows a Unix symbolic link to a folder as a folder
-// with FILE_ATTRIBUTE_REPARSE_POINT. Wine starts Unix programs, so the link
-// is made by ln. For a Unix program Wine hands back no process handle (and
-// leaves hThread undefined), so callers wait for the outcome.
-bool startUnixCommand(const std::wstring& folder, std::wstring command) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &process))
-        return false;
-    if (process.hProcess) {
-        const CHandle processHandle(process.hProcess);
-        const CHandle threadHandle(process.hThread);
-    }
-    return true;
-}
-
-bool waitUntil(const std::function<bool()>& done) {
-    const ULONGLONG deadline = ::GetTickCount64() + 10000;
-    while (!done() && ::GetTickCount64() < deadline)
-        ::Sleep(10);
-    return done();
-}
-
-bool makeUnixLink(const std::wstring& folder, const std::wstring& name,
-                  const std::wstring& relativeTarget) {
-    const std::wstring path = folder + L"\\" + name;
-    return runsOnWine() &&
-           startUnixCommand(folder, L"Z:\\bin\\ln -s " + relativeTarget + L" " + name) &&
-           waitUntil([&] { return isReparsePoint(path); });
-}
-
-// Wine removes such a link neither as a folder nor as a file: rm does.
-void removeUnixLink(const std::wstring& folder, const std::wstring& name) {
-    const std::wstring path = folder + L"\\" + name;
-    if (runsOnWine() && startUnixCommand(folder, L"Z:\\bin\\rm -f " + name))
-        waitUntil([&] { return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 // An install folder with a file, a folder and a link to a folder outside
@@ -122,16 +32,10 @@ protected:
         writeFile(install + L"\\junk.dll", "x");
         writeFile(install + L"\\sub\\old.tmp", "x");
         writeFile(outside + L"\\victim.txt", "precious");
-        if (!makeJunction(link, outside))
-            makeUnixLink(install, L"link", L"../outside");
-        if (!isReparsePoint(link))
+        if (!testwin::makeFolderLink(install, L"link", outside, L"../outside"))
             GTEST_SKIP() << "this system cannot make a link to a folder";
     }
-    void TearDown() override {
-        // Removes the link itself, never what it points to.
-        if (!::RemoveDirectoryW(link.c_str()) && !::DeleteFileW(link.c_str()))
-            removeUnixLink(install, L"link");
-    }
+    void TearDown() override { testwin::removeFolderLink(install, L"link"); }
 
     testwin::CTempFolder base;
     const std::wstring install = base / L"install";
@@ -163,7 +67,7 @@ TEST_F(InstallFilesLinkTest, CleanupNeverEntersOrRemovesTheLink) {
     for (const CleanupRemoval& removal : removed)
         EXPECT_NE(removal.path.rfind(L"link", 0), 0u) << "listed behind the link";
     EXPECT_TRUE(fileExists(outside + L"\\victim.txt"));
-    EXPECT_TRUE(isReparsePoint(link)) << "the link itself is kept";
+    EXPECT_TRUE(isLink(link)) << "the link itself is kept";
     EXPECT_FALSE(fileExists(install + L"\\junk.dll"));
     EXPECT_FALSE(folderExists(install + L"\\sub"));
 }
@@ -175,7 +79,7 @@ TEST_F(InstallFilesLinkTest, RefusesToListOrRemoveThroughTheLinkButReadsThroughI
     EXPECT_FALSE(files.RemoveFile(L"link\\victim.txt"));
     EXPECT_FALSE(files.RemoveEmptyFolder(L"link"));
     EXPECT_TRUE(fileExists(outside + L"\\victim.txt"));
-    EXPECT_TRUE(isReparsePoint(link));
+    EXPECT_TRUE(isLink(link));
 
     // A folder the user moved to another drive is still compared.
     uint32_t systemError = 0;
