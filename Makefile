@@ -2,7 +2,9 @@
 # make demo : build, then run the real Launcher.exe under Wine.
 # make deps-check : every dependency's source still fetches (CI runs it).
 SHELL := /bin/bash
-DEPS_DIR ?= /var/cache/launcher-deps
+DEPS_DIR ?= $(or $(LAUNCHER_DEPS_DIR),/var/cache/launcher-deps)
+# The dependency scripts read the same folder.
+export LAUNCHER_DEPS_DIR := $(DEPS_DIR)
 JOBS ?= 2
 CTEST_FLAGS := --output-on-failure --no-tests=error --timeout 300 -j $(JOBS)
 
