@@ -12,6 +12,7 @@
 #include "ui/lang/utf8_text.h"
 #include "update/flow/retry_rules.h"
 #include "update/manifest/manifest_file.h"
+#include "update/manifest/update_manifest.h"
 
 #include <shlobj.h>
 
@@ -61,8 +62,12 @@ void CLogic::onCheckResult(WPARAM wParam, LPARAM lParam) {
 }
 
 void CLogic::onServerInfoReady(const UpdateManifest* manifest) {
-    if (manifest != nullptr && !manifest->clientVersion.empty())
-        downloader->SetPartArgument(manifest->clientVersion);
+    if (manifest != nullptr) {
+        for (const BrokenPath& broken : manifest->brokenPaths)
+            log(L"Manifest entry skipped: " + describeBrokenPath(broken));
+        if (!manifest->clientVersion.empty())
+            downloader->SetPartArgument(manifest->clientVersion);
+    }
     // An update continues at once: there are no choices to wait for.
     CheckChoices choices;
     choices.sInstallFolder = sInstallFolder;
