@@ -36,6 +36,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +103,9 @@ private:
     // run ends cleanly.
     void stepNotAvailable(const wchar_t* step);
     void stopWorkers();
+    // Writes `step`, runs the bounded `wait` and logs "OK", or "timed out"
+    // when it returned false.
+    bool logBoundedWait(const wchar_t* step, const std::function<bool()>& wait);
 
     // Network, in logic_network_win.cpp.
     bool checkWriteRights();
