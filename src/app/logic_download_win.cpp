@@ -104,6 +104,23 @@ void CLogic::processStartDownload() {
     }
     if (bShuttingDown)
         return;
+    measureResumeParts();
+}
+
+// The files earlier runs left in tmp\ are checksummed on the unpacker's
+// thread: a part of gigabytes would keep the window from painting for
+// seconds. The flow goes on in onPartsMeasured.
+void CLogic::measureResumeParts() {
+    std::vector<std::wstring> paths;
+    for (const DownloadItem& item : downloadQueue)
+        paths.push_back(tempFileOf(item));
+    if (!unpacker.MeasureParts(std::move(paths), ++nMeasureRequest))
+        askUser(20, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);
+}
+
+void CLogic::onPartsMeasured(LPARAM request) {
+    if (static_cast<unsigned>(request) != nMeasureRequest)
+        return;
     const bool handed = prepareDownloadItems();
     if (!downloadQueue.empty() || handed) {
         showProgress(0);
@@ -146,6 +163,7 @@ bool CLogic::prepareDownloadItems() {
         DownloadItem item = downloadQueue.front();
         downloadQueue.pop_front();
         const std::wstring path = tempFileOf(item);
+        // The record exists since onPartsMeasured: nothing is read here.
         unpacker.AddFilePart(path.c_str(), nullptr, 0);
         uint32_t crc = 0;
         uint64_t held = 0;

@@ -104,6 +104,9 @@ LRESULT CLogic::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case eWindowsMessage_UnpackResult:
         onUnpackResult(lParam);
         break;
+    case eWindowsMessage_PartsMeasured:
+        onPartsMeasured(lParam);
+        break;
     default:
         break;
     }

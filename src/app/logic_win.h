@@ -122,6 +122,8 @@ private:
     void onCheckDone();
     void processStartDownload();
     bool beginUnpackRun();
+    void measureResumeParts();
+    void onPartsMeasured(LPARAM request);
     bool prepareDownloadItems();
     bool hasDiskSpaceFor(uint64_t bytes) const;
     void showDownloadPage();
@@ -233,6 +235,8 @@ private:
     ByteCounters bytes;
     uint64_t nRunBytes = 0;
     uint64_t nUnpackedKb = 0;
+    // The resume measurement whose answer the flow waits for.
+    unsigned nMeasureRequest = 0;
     static constexpr ULONGLONG kProgressRedrawMs = 50;
     ULONGLONG nLastProgressTick = 0;
 
