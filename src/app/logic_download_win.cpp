@@ -13,6 +13,7 @@
 #include "update/flow/retry_rules.h"
 #include "update/manifest/manifest_file.h"
 #include "update/manifest/manifest_text.h"
+#include "update/manifest/update_manifest.h"
 
 #include <shlobj.h>
 
@@ -72,8 +73,12 @@ void CLogic::onCheckResult(WPARAM wParam, LPARAM lParam) {
 }
 
 void CLogic::onServerInfoReady(const UpdateManifest* manifest) {
-    if (manifest != nullptr && !manifest->clientVersion.empty())
-        downloader->SetPartArgument(manifest->clientVersion);
+    if (manifest != nullptr) {
+        for (const BrokenPath& broken : manifest->brokenPaths)
+            log(L"Manifest entry skipped: " + describeBrokenPath(broken));
+        if (!manifest->clientVersion.empty())
+            downloader->SetPartArgument(manifest->clientVersion);
+    }
     // An update continues at once: there are no choices to wait for.
     CheckChoices choices;
     choices.sInstallFolder = sInstallFolder;
@@ -113,6 +118,23 @@ void CLogic::processStartDownload() {
         deleteWorkFolder(sInstallFolder + L"\\ext");
     }
     if (bShuttingDown)
+        return;
+    measureResumeParts();
+}
+
+// The files earlier runs left in tmp\ are checksummed on the unpacker's
+// thread: a part of gigabytes would keep the window from painting for
+// seconds. The flow goes on in onPartsMeasured.
+void CLogic::measureResumeParts() {
+    std::vector<std::wstring> paths;
+    for (const DownloadItem& item : downloadQueue)
+        paths.push_back(tempFileOf(item));
+    if (!unpacker.MeasureParts(std::move(paths), ++nMeasureRequest))
+        askUser(20, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);
+}
+
+void CLogic::onPartsMeasured(LPARAM request) {
+    if (static_cast<unsigned>(request) != nMeasureRequest)
         return;
     const bool handed = prepareDownloadItems();
     if (!downloadQueue.empty() || handed) {
@@ -156,6 +178,7 @@ bool CLogic::prepareDownloadItems() {
         DownloadItem item = downloadQueue.front();
         downloadQueue.pop_front();
         const std::wstring path = tempFileOf(item);
+        // The record exists since onPartsMeasured: nothing is read here.
         unpacker.AddFilePart(path.c_str(), nullptr, 0);
         uint32_t crc = 0;
         uint64_t held = 0;

@@ -106,6 +106,9 @@ LRESULT CLogic::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case eWindowsMessage_UnpackResult:
         onUnpackResult(lParam);
         break;
+    case eWindowsMessage_PartsMeasured:
+        onPartsMeasured(lParam);
+        break;
     default:
         break;
     }
@@ -156,7 +159,20 @@ void CLogic::uninit() {
 
 void CLogic::stopWorkers() {
     log(L"Stop checker & unpaker threads");
-    checker.Stop(CCheckerThread::kStopWaitMs);
+    const bool checkerEnded = logBoundedWait(
+        L"Checker thread .. ", [this] { return checker.Stop(CCheckerThread::kStopWaitMs); });
+    // Only a thread that ended by itself leaves its results whole.
+    const CCheckerCore* results = checker.Results();
+    if (checkerEnded && results != nullptr && !results->sStoppedWhileReading.empty())
+        log(L"Checker stopped while reading " + results->sStoppedWhileReading);
     // Writes the parts still in memory, so the next run resumes from them.
-    unpacker.StopAndWait(1000);
+    logBoundedWait(L"Unpacker thread .. ", [this] { return unpacker.StopAndWait(1000); });
+}
+
+bool CLogic::logBoundedWait(const wchar_t* step, const std::function<bool()>& wait) {
+    if (pLog != nullptr)
+        pLog->write(step, false);
+    const bool ended = wait();
+    log(ended ? L"OK" : L"timed out");
+    return ended;
 }

@@ -81,13 +81,13 @@ bool CLogic::startNetwork() {
 void CLogic::stopNetwork() {
     if (!bNetStarted)
         return;
-    pLog->write(L"Downloader uninit .. ", false);
-    const bool detached = downloader->Detach(kTransportWaitMs);
-    log(detached ? L"OK" : L"timed out");
+    logBoundedWait(L"Downloader uninit .. ",
+                   [this] { return downloader->Detach(kTransportWaitMs); });
     downloader->DiscardPendingMessages();
-    pLog->write(L"Net transport shutdown .. ", false);
-    transport->PostQuit();
-    log(transport->Wait(kTransportWaitMs) ? L"OK" : L"timed out");
+    logBoundedWait(L"Net transport shutdown .. ", [this] {
+        transport->PostQuit();
+        return transport->Wait(kTransportWaitMs);
+    });
     downloader.reset();
     transport.reset();
     bNetStarted = false;

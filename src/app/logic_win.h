@@ -37,6 +37,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -103,6 +104,9 @@ private:
     // run ends cleanly.
     void stepNotAvailable(const wchar_t* step);
     void stopWorkers();
+    // Writes `step`, runs the bounded `wait` and logs "OK", or "timed out"
+    // when it returned false.
+    bool logBoundedWait(const wchar_t* step, const std::function<bool()>& wait);
 
     // Network, in logic_network_win.cpp.
     bool checkWriteRights();
@@ -119,6 +123,8 @@ private:
     void onCheckDone();
     void processStartDownload();
     bool beginUnpackRun();
+    void measureResumeParts();
+    void onPartsMeasured(LPARAM request);
     bool prepareDownloadItems();
     bool hasDiskSpaceFor(uint64_t bytes) const;
     void showDownloadPage();
@@ -238,6 +244,8 @@ private:
     ByteCounters bytes;
     uint64_t nRunBytes = 0;
     uint64_t nUnpackedKb = 0;
+    // The resume measurement whose answer the flow waits for.
+    unsigned nMeasureRequest = 0;
     static constexpr ULONGLONG kProgressRedrawMs = 50;
     ULONGLONG nLastProgressTick = 0;
 

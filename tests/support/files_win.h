@@ -2,9 +2,11 @@
 #pragma once
 
 #include "base/file_io_win.h"
+#include "base/file_win.h"
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,17 @@ inline std::vector<std::wstring> filesIn(const std::wstring& folder,
 inline std::string runLogIn(const std::wstring& folder) {
     const std::vector<std::wstring> logs = filesIn(folder, L"*.log");
     return logs.empty() ? std::string() : readText(folder + L"\\" + logs.front());
+}
+
+// A file of `size` zero bytes that takes no disk space; reading it still
+// takes the time of reading that many bytes.
+inline bool makeSparseFile(const std::wstring& path, uint64_t size) {
+    CFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return file.isOpen() && ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) &&
+           ::SetEndOfFile(file.get());
 }
 
 } // namespace testwin

@@ -49,8 +49,8 @@ void fillReport(const CCheckerCore& checker, VerifyReport& report) {
     for (const CleanupRemoval& removal : checker.removed)
         if (!removal.listed && !inWorkFolder(removal.path))
             report.extra.push_back(utf8FromWide(removal.path));
-    for (const std::wstring& path : checker.manifest.brokenPaths)
-        report.broken.push_back(utf8FromWide(path));
+    for (const BrokenPath& broken : checker.manifest.brokenPaths)
+        report.broken.push_back(utf8FromWide(describeBrokenPath(broken)));
     for (const QueuedPackage& item : checker.queue)
         report.downloads.push_back(item.name + " " + std::to_string(item.size));
     report.totalBytes = checker.nBytesTotal;

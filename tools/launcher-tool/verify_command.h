@@ -18,7 +18,7 @@ struct VerifyOptions {
 struct VerifyReport {
     std::vector<std::string> differing; // "path (package)"
     std::vector<std::string> extra;     // files the launcher's clean-up would delete
-    std::vector<std::string> broken;    // manifest paths that leave the folder
+    std::vector<std::string> broken;    // damaged manifest paths, with the reason
     std::vector<std::string> downloads; // "package size"
     uint64_t totalBytes = 0;
 

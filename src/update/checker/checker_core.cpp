@@ -38,20 +38,31 @@ bool CCheckerCore::counts(const FileEntry& entry) const {
     return entry.type != ptExt || settings.selectedApps.count(entry.exec) != 0;
 }
 
-bool CCheckerCore::digestOf(const std::wstring& path, FileDigest& digest, uint32_t& systemError) {
+bool CCheckerCore::stopSeen() {
+    if (!bStopped && control.stopped())
+        bStopped = true;
+    return bStopped;
+}
+
+EDigest CCheckerCore::digestOf(const std::wstring& path, FileDigest& digest,
+                               uint32_t& systemError) {
     const std::wstring key = lowerWide(path);
     const auto known = digests.find(key);
     if (known != digests.end()) {
         digest = known->second;
-        return true;
+        return EDigest::Ok;
     }
-    if (!digestFile(files, path, block, digest, systemError))
-        return false;
-    digests.emplace(key, digest);
-    return true;
+    const EDigest result = digestFile(files, path, control, block, digest, systemError);
+    if (result == EDigest::Ok) {
+        digests.emplace(key, digest);
+    } else if (result == EDigest::Stopped) {
+        bStopped = true;
+        sStoppedWhileReading = path;
+    }
+    return result;
 }
 
-bool CCheckerCore::differs(const std::wstring& path, const FileEntry& entry) {
+std::optional<bool> CCheckerCore::differs(const std::wstring& path, const FileEntry& entry) {
     if (settings.bQuickCheck) {
         const auto it = old.files.find(path);
         return it == old.files.end() || it->second.crc != entry.crc ||
@@ -59,37 +70,57 @@ bool CCheckerCore::differs(const std::wstring& path, const FileEntry& entry) {
     }
     FileDigest digest;
     uint32_t systemError = 0;
-    return !digestOf(path, digest, systemError) || digest.crc != entry.crc ||
-           digest.size != entry.size;
+    switch (digestOf(path, digest, systemError)) {
+    case EDigest::Stopped:
+        return std::nullopt;
+    case EDigest::Unreadable:
+        return true;
+    case EDigest::Ok:
+        break;
+    }
+    return digest.crc != entry.crc || digest.size != entry.size;
 }
 
-void CCheckerCore::compareFiles() {
+bool CCheckerCore::compareFiles() {
     differing.clear();
     size_t counter = 0;
     for (const auto& [path, entry] : manifest.files) {
-        if (control.stopped())
-            return;
+        if (stopSeen())
+            return false;
         control.passed(counter);
-        if (counts(entry) && differs(path, entry))
+        if (!counts(entry))
+            continue;
+        const std::optional<bool> differ = differs(path, entry);
+        if (!differ)
+            return false;
+        if (*differ)
             differing.push_back({path, entry.pack});
     }
+    return true;
 }
 
-void CCheckerCore::buildDownloadList() {
+bool CCheckerCore::buildDownloadList() {
     settings.protectedNames.insert(lowerWide(settings.launcherName));
     digests.clear();
-    compareFiles();
-    if (quickCheck()) {
+    bCanRun = false;
+    packages.clear();
+    queue.clear();
+    nBytesTotal = 0;
+    if (!compareFiles())
+        return false;
+    const bool intact = quickCheck();
+    if (stopSeen())
+        return false;
+    if (intact) {
         bCanRun = !bNewLauncher && !settings.bQuickCheck;
         if (bNewLauncher)
             runblocker::append(sRunBlockers, runblocker::kNewLauncher);
         else if (settings.bQuickCheck)
             runblocker::append(sRunBlockers, runblocker::kFastCheck);
-    } else {
-        bCanRun = false;
     }
     packages = choosePackages(differing, manifest.increments, manifest.packs);
     queue = queuePackages(packages, manifest.packs, nBytesTotal);
+    return true;
 }
 
 bool CCheckerCore::quickCheck() {
@@ -100,12 +131,15 @@ bool CCheckerCore::quickCheck() {
         return false;
     size_t counter = 0;
     for (const auto& [path, entry] : old.files) {
-        if (control.stopped())
+        if (stopSeen())
             return true;
         control.passed(counter);
         FileDigest digest;
         uint32_t systemError = 0;
-        if (!digestOf(path, digest, systemError)) {
+        const EDigest result = digestOf(path, digest, systemError);
+        if (result == EDigest::Stopped)
+            return true;
+        if (result == EDigest::Unreadable) {
             runblocker::append(sRunBlockers, runblocker::cantOpen(systemError, path));
             return false;
         }
@@ -124,7 +158,7 @@ CleanupRules CCheckerCore::cleanupRules(const ExpectedFiles& expected) const {
 
 void CCheckerCore::runCleanup(bool dryRun) {
     removed.clear();
-    if (settings.bQuickCheck || !settings.bCanDelete)
+    if (stopSeen() || settings.bQuickCheck || !settings.bCanDelete)
         return;
     if (bCanRun)
         removed = cleanInstallFolder(files, cleanupRules(expectedFilesOf(old.files)), control,

@@ -12,6 +12,7 @@
 #include "update/manifest/update_manifest.h"
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -49,12 +50,15 @@ public:
     // wanted, records the blocker. Returns bNewLauncher.
     bool checkLauncher(const OwnLauncher& own);
     // Compares, decides bCanRun, chooses the packages and fills `queue`.
-    void buildDownloadList();
-    // Whether the installed client still matches the previous manifest.
+    // False when a stop request ended it: nothing is decided or queued then.
+    bool buildDownloadList();
+    // Whether the installed client still matches the previous manifest
+    // (true at once when stopped).
     bool quickCheck();
-    // The clean-up the run ends with (only when permitted by the settings):
-    // against the previous manifest when the client can run, else against
-    // the new one. With `dryRun` only the result says what would go.
+    // The clean-up the run ends with (only when permitted by the settings,
+    // never after a stop): against the previous manifest when the client
+    // can run, else against the new one. With `dryRun` only the result says
+    // what would go.
     void runCleanup(bool dryRun);
 
     CheckSettings settings;
@@ -70,19 +74,26 @@ public:
     std::vector<QueuedPackage> queue;
     uint64_t nBytesTotal = 0;
     std::vector<CleanupRemoval> removed;
+    // The file whose reading a stop request interrupted, for the log.
+    std::wstring sStoppedWhileReading;
 
 private:
     ManifestParseOptions parseOptions() const;
     bool counts(const FileEntry& entry) const;
+    // Latches the stop request, so every later step sees the same answer.
+    bool stopSeen();
     // digestFile, taken once per file and run.
-    bool digestOf(const std::wstring& path, FileDigest& digest, uint32_t& systemError);
-    bool differs(const std::wstring& path, const FileEntry& entry);
-    void compareFiles();
+    EDigest digestOf(const std::wstring& path, FileDigest& digest, uint32_t& systemError);
+    // None when a stop interrupted the reading.
+    std::optional<bool> differs(const std::wstring& path, const FileEntry& entry);
+    // False when stopped.
+    bool compareFiles();
     CleanupRules cleanupRules(const ExpectedFiles& expected) const;
 
     IInstallFiles& files;
     const CheckerControl& control;
     std::vector<uint8_t> block;
+    bool bStopped = false;
     // Digests taken in this run, by lower-case path: the comparison, the
     // quick check and the clean-up read each file once. Nothing changes the
     // files in between; the run owns the install folder.

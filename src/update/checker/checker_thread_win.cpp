@@ -196,8 +196,7 @@ void CCheckerThread::check(CheckRun& work) {
         postResult(eCheckResult_LauncherOutdated, nullptr);
         return;
     }
-    core.buildDownloadList();
-    if (stopRequested())
+    if (!core.buildDownloadList())
         return;
     core.runCleanup(false);
     postResult(eCheckResult_ListReady, &core.manifest);

@@ -34,7 +34,7 @@ public:
         if (!files.ListFolder(folder, entries))
             return;
         for (const FolderEntry& entry : entries) {
-            if (control.stopped())
+            if (halted())
                 return;
             control.passed(counter);
             const std::wstring path = folder.empty() ? entry.name : folder + L"\\" + entry.name;
@@ -42,7 +42,7 @@ public:
                 if (rules.protectedFolders.count(lowerWide(path)))
                     continue;
                 walk(path);
-                if (!dryRun)
+                if (!dryRun && !halted())
                     files.RemoveEmptyFolder(path);
             } else if (entry.kind == EFolderEntryKind::File) {
                 visitFile(path);
@@ -53,36 +53,54 @@ public:
     std::vector<CleanupRemoval> removals;
 
 private:
+    bool halted() {
+        stopped = stopped || control.stopped();
+        return stopped;
+    }
+
     void visitFile(const std::wstring& path) {
         const ECleanupAction action = cleanupActionFor(path, rules);
         if (action == ECleanupAction::Keep)
             return;
         const bool listed = action == ECleanupAction::Compare;
-        if (listed && matches(path))
+        if (listed && compare(path) != EMatch::Differs)
             return;
         removals.push_back({path, listed});
         if (!dryRun)
             files.RemoveFile(path);
     }
 
-    bool matches(const std::wstring& path) {
+    enum class EMatch { Same, Differs, Stopped };
+
+    // A listed file that cannot be read differs; a stopped reading decides
+    // nothing and ends the walk.
+    EMatch compare(const std::wstring& path) {
         const std::wstring lowerPath = lowerWide(path);
         const ExpectedFile& expected = rules.expected.at(lowerPath);
         FileDigest digest;
-        return digestOf(path, lowerPath, digest) && digest.size == expected.size &&
-               digest.crc == expected.crc;
+        switch (digestOf(path, lowerPath, digest)) {
+        case EDigest::Stopped:
+            stopped = true;
+            return EMatch::Stopped;
+        case EDigest::Unreadable:
+            return EMatch::Differs;
+        case EDigest::Ok:
+            break;
+        }
+        return digest.size == expected.size && digest.crc == expected.crc ? EMatch::Same
+                                                                          : EMatch::Differs;
     }
 
-    bool digestOf(const std::wstring& path, const std::wstring& lowerPath, FileDigest& digest) {
+    EDigest digestOf(const std::wstring& path, const std::wstring& lowerPath, FileDigest& digest) {
         if (rules.knownDigests) {
             const auto known = rules.knownDigests->find(lowerPath);
             if (known != rules.knownDigests->end()) {
                 digest = known->second;
-                return true;
+                return EDigest::Ok;
             }
         }
         uint32_t systemError = 0;
-        return digestFile(files, path, block, digest, systemError);
+        return digestFile(files, path, control, block, digest, systemError);
     }
 
     IInstallFiles& files;
@@ -91,6 +109,7 @@ private:
     const bool dryRun;
     std::vector<uint8_t>& block;
     size_t counter = 0;
+    bool stopped = false;
 };
 
 } // namespace

@@ -50,7 +50,8 @@ struct CleanupRemoval {
 
 // Walks the install folder depth first, in the listing's order. With
 // `dryRun` nothing is deleted and the result says what would be. Folders
-// emptied by the walk are removed. Ends quietly when stopped.
+// emptied by the walk are removed. Ends quietly when stopped, also in the
+// middle of reading a file: that file and everything after it stay.
 std::vector<CleanupRemoval> cleanInstallFolder(IInstallFiles& files, const CleanupRules& rules,
                                                const CheckerControl& control, bool dryRun,
                                                std::vector<uint8_t>& block);

@@ -4,18 +4,20 @@
 
 #include <algorithm>
 
-bool digestFile(IInstallFiles& files, const std::wstring& path, std::vector<uint8_t>& block,
-                FileDigest& digest, uint32_t& systemError) {
+EDigest digestFile(IInstallFiles& files, const std::wstring& path, const CheckerControl& control,
+                   std::vector<uint8_t>& block, FileDigest& digest, uint32_t& systemError) {
     systemError = 0;
     const std::unique_ptr<IReadFile> file = files.OpenFile(path, systemError);
     if (!file)
-        return false;
+        return EDigest::Unreadable;
     block.resize(kDigestBlockSize);
     digest = FileDigest();
     while (true) {
+        if (control.stopped())
+            return EDigest::Stopped;
         const int64_t got = file->Read(block.data(), kDigestBlockSize);
         if (got < 0 || got > kDigestBlockSize)
-            return false;
+            return EDigest::Unreadable;
         if (got == 0)
             break;
         const auto count = static_cast<unsigned>(got);
@@ -24,7 +26,7 @@ bool digestFile(IInstallFiles& files, const std::wstring& path, std::vector<uint
     }
     if (digest.size == 0)
         digest.crc = Crc32(nullptr, 0);
-    return true;
+    return EDigest::Ok;
 }
 
 bool readSmallFile(IInstallFiles& files, const std::wstring& path, size_t maxSize,

@@ -4,6 +4,8 @@
 // a fake and the Windows side plugs in the real files. One thread at a time.
 #pragma once
 
+#include "update/checker/checker_control.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,12 +55,20 @@ struct FileDigest {
 // that memory use does not depend on the file size.
 inline constexpr uint32_t kDigestBlockSize = 1u << 20;
 
+enum class EDigest {
+    Ok,
+    Unreadable, // cannot be opened or read
+    Stopped,    // a stop was requested: the digest covers part of the file only
+};
+
 // Size and CRC-32 of a file, read in blocks of kDigestBlockSize into `block`
 // (resized once and reused between calls). An empty file has the CRC
-// 0xFFFFFFFF, as Crc32 gives for zero bytes. False with `systemError` (0 for
-// a read error after opening) when the file cannot be read.
-bool digestFile(IInstallFiles& files, const std::wstring& path, std::vector<uint8_t>& block,
-                FileDigest& digest, uint32_t& systemError);
+// 0xFFFFFFFF, as Crc32 gives for zero bytes. Unreadable with `systemError`
+// (0 for a read error after opening). The stop request is tested before
+// every block, so a file of any size ends the thread within one block's
+// time; the partial digest must not be used.
+EDigest digestFile(IInstallFiles& files, const std::wstring& path, const CheckerControl& control,
+                   std::vector<uint8_t>& block, FileDigest& digest, uint32_t& systemError);
 
 // The whole content of a small file such as the launcher's record files.
 // False when the file cannot be opened or read, or holds more than

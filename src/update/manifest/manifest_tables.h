@@ -3,6 +3,8 @@
 // and relative to the install folder.
 #pragma once
 
+#include "update/install_path.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -77,6 +79,11 @@ struct LauncherInfo {
     std::string url;
 };
 
+struct BrokenPath {
+    std::wstring path; // lower case, as written
+    EInstallPath problem = eInstallPath_Ok;
+};
+
 using FileTable = std::map<std::wstring, FileEntry>;
 using OldFileTable = std::map<std::wstring, OldFileEntry>;
 
@@ -88,10 +95,11 @@ struct UpdateManifest {
     std::vector<IntApp> intApps;
     std::set<std::wstring> ignoredPaths;
     std::set<std::wstring> ignoredNames;
-    // FILE paths that would leave the install folder (absolute, a drive or
-    // stream, ".."): kept out of every table so nothing outside is ever read
-    // or deleted, and listed here for the log.
-    std::vector<std::wstring> brokenPaths;
+    // FILE entries whose path fails checkInstallPath (it would leave the
+    // install folder, name a device or stream, or alias another file): damaged
+    // entries, kept out of every table so nothing is ever read or deleted by
+    // them, and listed here for the log.
+    std::vector<BrokenPath> brokenPaths;
     // Root attributes the checker compares with the previous manifest.
     std::string modification;
     std::string clientVersion;

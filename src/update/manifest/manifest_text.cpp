@@ -119,21 +119,3 @@ std::optional<uint64_t> parseDecimal(std::string_view text, uint64_t limit) {
     }
     return value;
 }
-
-bool isSafeRelativePath(std::wstring_view path) {
-    if (path.find(L':') != std::wstring_view::npos)
-        return false;
-    size_t start = 0;
-    while (true) {
-        const size_t end = path.find_first_of(L"\\/", start);
-        const std::wstring_view part = path.substr(
-            start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start);
-        if (part == L"..")
-            return false;
-        if (part.empty() && start == 0 && end != std::wstring_view::npos)
-            return false; // rooted: "\x" or "\\server\share"
-        if (end == std::wstring_view::npos)
-            return true;
-        start = end + 1;
-    }
-}

@@ -27,8 +27,3 @@ std::wstring lowerWide(std::wstring_view text);
 // Decimal digits only (no sign, no blanks), at most `limit`; nullopt
 // otherwise. Manifest numbers come from a server: anything else is malformed.
 std::optional<uint64_t> parseDecimal(std::string_view text, uint64_t limit = UINT64_MAX);
-
-// Whether a manifest path stays inside the install folder: relative, no drive
-// or stream (no ':'), no "..", no empty leading component. '/' counts as a
-// separator too, since the file system treats it as one.
-bool isSafeRelativePath(std::wstring_view path);

@@ -1,6 +1,7 @@
 #include "update/manifest/update_manifest.h"
 
 #include "ui/lang/utf8_text.h"
+#include "update/install_path.h"
 #include "update/manifest/manifest_text.h"
 
 #include <tinyxml2.h>
@@ -30,6 +31,16 @@ uint32_t crcAttribute(const XMLElement& element, const char* name) {
 uint64_t sizeAttribute(const XMLElement& element, const char* name) {
     const char* value = element.Attribute(name);
     return value ? parseDecimal(value).value_or(0) : 0;
+}
+
+// The FILE element's "file" as a path below the install folder; a refused
+// one comes back as written (lower case) for the log.
+EInstallPath readFilePath(const XMLElement& file, std::wstring& path) {
+    const std::wstring text = lowerWide(wideAttribute(file, "file"));
+    const EInstallPath verdict = checkInstallPath(text, EPathKind::File, path);
+    if (verdict != eInstallPath_Ok)
+        path = text;
+    return verdict;
 }
 
 std::wstring helpLines(std::wstring text) {
@@ -122,9 +133,10 @@ private:
              file = file->NextSiblingElement()) {
             if (options.stopRequested && options.stopRequested())
                 return false;
-            const std::wstring path = lowerWide(wideAttribute(*file, "file"));
-            if (!isSafeRelativePath(path)) {
-                out.brokenPaths.push_back(path);
+            std::wstring path;
+            const EInstallPath verdict = readFilePath(*file, path);
+            if (verdict != eInstallPath_Ok) {
+                out.brokenPaths.push_back({path, verdict});
                 continue;
             }
             table[path] = {pack.file, exec, pack.type, crcAttribute(*file, "crc"),
@@ -219,6 +231,10 @@ bool parseUpdateManifest(std::string_view text, const ManifestParseOptions& opti
     return readIgnore(root, out, error);
 }
 
+std::wstring describeBrokenPath(const BrokenPath& broken) {
+    return broken.path + L" (" + installPathProblem(broken.problem) + L")";
+}
+
 bool parseOldManifest(std::string_view text, const ManifestParseOptions& options, OldManifest& out,
                       std::string& error) {
     out = OldManifest();
@@ -236,8 +252,8 @@ bool parseOldManifest(std::string_view text, const ManifestParseOptions& options
             continue;
         for (const XMLElement* file = element->FirstChildElement("FILE"); file;
              file = file->NextSiblingElement()) {
-            const std::wstring path = lowerWide(wideAttribute(*file, "file"));
-            if (isSafeRelativePath(path))
+            std::wstring path;
+            if (readFilePath(*file, path) == eInstallPath_Ok)
                 out.files[path] = {pack.file, crcAttribute(*file, "crc"),
                                    sizeAttribute(*file, "size")};
         }

@@ -27,13 +27,18 @@ struct ManifestParseOptions {
 
 // Builds `out` (cleared first) from the manifest text. False with `error` when
 // the text is not an XML document with a root element, or an IGNORE entry
-// lacks "file". Malformed numbers read as 0; FILE paths that would leave the
-// install folder go to `brokenPaths` instead of the tables.
+// lacks "file". Malformed numbers read as 0; a FILE path that fails
+// checkInstallPath goes to `brokenPaths` instead of the tables (the other
+// entries still count).
 bool parseUpdateManifest(std::string_view text, const ManifestParseOptions& options,
                          UpdateManifest& out, std::string& error);
 
+// A skipped entry as the run log and the tools show it: "com1 (a device name)".
+std::wstring describeBrokenPath(const BrokenPath& broken);
+
 // The previous manifest's files of fitting "full", "int" and counted "add"
-// packages, and its release attributes. False when the text does not parse.
+// packages (paths that fail checkInstallPath left out), and its release
+// attributes. False when the text does not parse.
 bool parseOldManifest(std::string_view text, const ManifestParseOptions& options, OldManifest& out,
                       std::string& error);
 

@@ -38,6 +38,13 @@ bool CFilePartStore::AddFilePart(const std::wstring& path, CBuffer* part, unsign
     return pendingTotal < threshold || FlushParts();
 }
 
+bool CFilePartStore::AdoptMeasuredRecord(const std::wstring& path, uint32_t crc, uint64_t size) {
+    SFileParts record;
+    record.crc = crc;
+    record.size = size;
+    return files.emplace(path, std::move(record)).second;
+}
+
 bool CFilePartStore::GetFileCrc(const std::wstring& path, uint32_t* crc, uint64_t* size) const {
     const auto found = files.find(path);
     const bool known = found != files.end();

@@ -50,6 +50,11 @@ public:
     // part; false too when writing out failed: the record then restarts
     // from what the disk holds.
     bool AddFilePart(const std::wstring& path, CBuffer* part, unsigned length);
+    // Makes the record of a file measured by the owner outside its lock
+    // (CRC-32 and length of what the disk holds, 0 and 0 without a file),
+    // unless one exists already: that one is newer. Returns whether it did.
+    bool AdoptMeasuredRecord(const std::wstring& path, uint32_t crc, uint64_t size);
+    bool HasRecord(const std::wstring& path) const { return files.count(path) != 0; }
     // False (outputs 0) without a record.
     bool GetFileCrc(const std::wstring& path, uint32_t* crc, uint64_t* size) const;
     // Frees the pending parts; CRC and size become 0, completed is cleared.

@@ -2,7 +2,7 @@
 
 #include "update/archive/rar_reader.h"
 #include "update/archive/zip_file.h"
-#include "update/unpack/entry_path.h"
+#include "update/install_path.h"
 #include "update/unpack/file_read_stream_win.h"
 #include "update/unpack/target_file_win.h"
 
@@ -169,7 +169,7 @@ CPackageUnpacker::EOutcome CPackageUnpacker::CopyPlainFile(const std::wstring& s
                                                            const std::wstring& target) {
     std::wstring fullPath;
     std::wstring relative;
-    if (checkEntryPath(target, relative) != eEntryPath_Ok)
+    if (checkInstallPath(target, EPathKind::File, relative) != eInstallPath_Ok)
         return fail(1, L"unpacker: unsafe target name : " + target);
     fullPath = sInstallFolder + L'\\' + relative;
     const std::unique_ptr<CFileReadStream> stream = CFileReadStream::Open(source);
@@ -195,9 +195,9 @@ CPackageUnpacker::EOutcome CPackageUnpacker::CopyPlainFile(const std::wstring& s
 bool CPackageUnpacker::resolveEntry(const std::string& name, std::wstring& fullPath) {
     const std::wstring wideName = widen(name);
     std::wstring relative;
-    const EEntryPath verdict = checkEntryPath(wideName, relative);
-    if (verdict != eEntryPath_Ok) {
-        fail(1, L"unpacker: unsafe entry name (" + std::wstring(entryPathProblem(verdict)) +
+    const EInstallPath verdict = checkInstallPath(wideName, EPathKind::FileOrFolder, relative);
+    if (verdict != eInstallPath_Ok) {
+        fail(1, L"unpacker: unsafe entry name (" + std::wstring(installPathProblem(verdict)) +
                     L") : " + wideName);
         return false;
     }

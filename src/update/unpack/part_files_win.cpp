@@ -13,6 +13,11 @@ constexpr DWORD kReadPiece = 0x40000;
 } // namespace
 
 bool CPartFilesWin::Measure(const std::wstring& path, uint32_t& crc, uint64_t& size) {
+    return MeasureUnlessStopped(path, crc, size, {});
+}
+
+bool CPartFilesWin::MeasureUnlessStopped(const std::wstring& path, uint32_t& crc, uint64_t& size,
+                                         const std::function<bool()>& stopRequested) {
     crc = 0;
     size = 0;
     CFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -23,6 +28,8 @@ bool CPartFilesWin::Measure(const std::wstring& path, uint32_t& crc, uint64_t& s
     uint32_t running = 0;
     uint64_t total = 0;
     for (;;) {
+        if (stopRequested && stopRequested())
+            return false;
         DWORD read = 0;
         if (!::ReadFile(file.get(), piece.data(), kReadPiece, &read, nullptr))
             return false;

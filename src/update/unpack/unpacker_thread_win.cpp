@@ -57,6 +57,45 @@ bool CUnpackerThread::AssembleFile(const wchar_t* path, uint8_t** data, unsigned
     return true;
 }
 
+bool CUnpackerThread::MeasureParts(std::vector<std::wstring> paths, unsigned request) {
+    if (!IsRunning())
+        return false;
+    CLockGuard guard(lock);
+    if (stopping)
+        return false;
+    measureRequest = SMeasureRequest{std::move(paths), request};
+    ::SetEvent(hWakeEvent.get());
+    return true;
+}
+
+bool CUnpackerThread::measureRequestedParts() {
+    SMeasureRequest taken;
+    {
+        CLockGuard guard(lock);
+        if (!measureRequest)
+            return true;
+        taken = std::move(*measureRequest);
+        measureRequest.reset();
+    }
+    const auto stopRequested = [this] { return IsStopping(); };
+    for (const std::wstring& path : taken.paths) {
+        {
+            CLockGuard guard(lock);
+            if (store.HasRecord(path))
+                continue;
+        }
+        // Nothing writes a file without a record: the reading sees it whole.
+        uint32_t crc = 0;
+        uint64_t size = 0;
+        if (!CPartFilesWin::MeasureUnlessStopped(path, crc, size, stopRequested) && IsStopping())
+            return false;
+        CLockGuard guard(lock);
+        store.AdoptMeasuredRecord(path, crc, size);
+    }
+    post(eWindowsMessage_PartsMeasured, taken.request);
+    return true;
+}
+
 void CUnpackerThread::QueuePackage(const wchar_t* source) {
     if (source)
         queueItem({source, L"", true});
@@ -88,6 +127,7 @@ bool CUnpackerThread::BeginRun(const SUnpackRunSettings& settings) {
         // A failed run leaves its item queued; the new run queues again what
         // it finds complete.
         queue.clear();
+        measureRequest.reset();
         processedBytes = 0;
         ignoreWriteErrors = settings.ignoreWriteErrors;
         installFolder = settings.installFolder;
@@ -145,7 +185,11 @@ void CUnpackerThread::Run() {
         if (::WaitForSingleObject(hWakeEvent.get(), INFINITE) != WAIT_OBJECT_0 || IsStopping())
             return;
         SUnpackItem item;
-        while (nextItem(item)) {
+        for (;;) {
+            if (!measureRequestedParts())
+                return;
+            if (!nextItem(item))
+                break;
             if (!processItem(item))
                 return;
             {
@@ -172,7 +216,7 @@ bool CUnpackerThread::nextItem(SUnpackItem& item) {
 // the event set.
 void CUnpackerThread::reportIdle() {
     CLockGuard guard(lock);
-    if (stopping || (!queue.empty() && unpackEnabled))
+    if (stopping || measureRequest || (!queue.empty() && unpackEnabled))
         return;
     if (finishWhenIdle) {
         statusText.clear();

@@ -20,7 +20,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
+#include <vector>
 
 // Posted to the logic's window.
 enum EUnpackerMessage : unsigned {
@@ -30,6 +32,9 @@ enum EUnpackerMessage : unsigned {
     eWindowsMessage_UnpackResult = 2624,
     // wParam 0; lParam the progress value in bytes.
     eWindowsMessage_UnpackProgress = 2627,
+    // wParam 0; lParam the number MeasureParts was given: the records it
+    // asked for are in the store.
+    eWindowsMessage_PartsMeasured = 2629,
 };
 
 struct SUnpackItem {
@@ -72,6 +77,16 @@ public:
     // kMaxAssembledSize, or when the disk does not hold the record's size.
     bool AssembleFile(const wchar_t* path, uint8_t** data, unsigned* length);
 
+    // --- Resuming (the logic's thread, while the thread runs) ---
+    // The thread makes the store's records of `paths` from the files an
+    // earlier run left (their CRC-32 and length, read outside the lock, so
+    // no caller waits for a file of gigabytes), then posts
+    // eWindowsMessage_PartsMeasured with `request`. A path with a record
+    // keeps it. Taken up before the next queued item; a newer call replaces
+    // a request not yet taken up. False while stopping or not running;
+    // nothing is posted when a stop interrupts the reading.
+    bool MeasureParts(std::vector<std::wstring> paths, unsigned request);
+
     // --- The queue (any thread) ---
     void QueuePackage(const wchar_t* source);
     void QueueFile(const wchar_t* source, const wchar_t* target);
@@ -98,6 +113,13 @@ public:
     void Run() override;
 
 private:
+    struct SMeasureRequest {
+        std::vector<std::wstring> paths;
+        unsigned request = 0;
+    };
+
+    // False when a stop interrupted it.
+    bool measureRequestedParts();
     bool processItem(const SUnpackItem& item);
     bool checkSource(const std::wstring& source, uint64_t* size);
     bool nextItem(SUnpackItem& item);
@@ -119,6 +141,7 @@ private:
     bool stopping = false;
     bool finishWhenIdle = false;
     std::deque<SUnpackItem> queue;
+    std::optional<SMeasureRequest> measureRequest;
     std::wstring statusText;
     uint32_t statusCode = 0;
     std::string currentName;

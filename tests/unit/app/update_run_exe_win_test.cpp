@@ -4,6 +4,7 @@
 #include "base/crc32.h"
 #include "zip_writer.h"
 
+#include "support/launcher_watch_win.h"
 #include "support/links_win.h"
 #include "support/release_win.h"
 #include "support/temp_folder_win.h"
@@ -12,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -277,20 +281,147 @@ TEST_F(UpdateRunExe, KilledLauncherResumesFromWhatIsOnDisk) {
 // ends by itself within its bounded waits, and the next run resumes.
 TEST_F(UpdateRunExe, ClosedWindowEndsTheRunAndTheNextOneResumes) {
     const SLauncherRun closed = interruptThenResume([](DWORD pid) {
-        HWND window = nullptr;
-        while ((window = ::FindWindowExW(nullptr, window, L"LauncherDialogWndClass", nullptr))) {
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner == pid)
-                return ::PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
-        }
-        return false;
+        const HWND window = testwin::launcherWindowOf(pid);
+        return window != nullptr && ::PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
     });
     EXPECT_EQ(closed.process.exitCode, 0u);
     EXPECT_TRUE(
         testwin::inOrder(closed.log, {"Msg cycle - finish", "Stop checker & unpaker threads",
-                                      "Downloader uninit .. ", "--- Uninit finished ---"}))
+                                      "Checker thread .. OK", "Unpacker thread .. OK",
+                                      "Downloader uninit .. OK", "--- Uninit finished ---"}))
         << closed.log;
+}
+
+// A file of 2 GiB that costs no disk space; reading it takes seconds here.
+constexpr uint64_t kHugeSize = 2ull << 30;
+
+// The player closes the window while the checker reads a listed file of
+// 2 GiB: the checker sees the stop between two blocks, so the run ends
+// within the bounded waits with no thread terminated, and the check decides
+// nothing: nothing is fetched, nothing deleted.
+TEST_F(UpdateRunExe, ClosedWindowStopsTheCheckerInsideAHugeFile) {
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    std::string xml = v1.files.at("update.xml");
+    const size_t at = xml.find(packAttributes("data.pkg", v1.files.at("data.pkg")));
+    ASSERT_NE(at, std::string::npos) << xml;
+    // A damaged entry beside it is skipped, not opened.
+    xml.insert(xml.find('>', at) + 1, "<FILE file=\"COM1\" crc=\"1\" size=\"1\"/>"
+                                      "<FILE file=\"data\\huge.bin\" crc=\"1\" size=\"" +
+                                          std::to_string(kHugeSize) + "\"/>");
+    serve("update.rxml", zipOf({zipEntry("update.xml", xml)}));
+    startServer();
+    makeInstallFolder({liveUrl()});
+    ASSERT_TRUE(testwin::writeClientFolder(install, releaseV1()));
+    const std::wstring huge = install + L"\\data\\huge.bin";
+    ASSERT_TRUE(testwin::makeSparseFile(huge, kHugeSize));
+
+    long long endMs = -1;
+    const SLauncherRun closed = run({}, [&](DWORD pid) {
+        if (!testwin::waitUntilHeldOpen(huge))
+            return;
+        const HWND window = testwin::launcherWindowOf(pid);
+        if (window != nullptr && ::PostMessageW(window, WM_CLOSE, 0, 0))
+            endMs = testwin::millisecondsUntilEnd(pid);
+    });
+    std::printf("[ measured ] closed while the checker read 2 GiB: ended after %lld ms\n", endMs);
+    ASSERT_GE(endMs, 0) << closed.log;
+    EXPECT_EQ(closed.process.exitCode, 0u);
+    EXPECT_TRUE(testwin::inOrder(
+        closed.log, {"Server info ready", "Manifest entry skipped: com1 (a device name)",
+                     "Msg cycle - finish", "Stop checker & unpaker threads", "Checker thread .. OK",
+                     "Checker stopped while reading data\\huge.bin", "Unpacker thread .. OK",
+                     "--- Uninit finished ---"}));
+    EXPECT_EQ(closed.log.find("timed out"), std::string::npos) << closed.log;
+    EXPECT_EQ(closed.log.find("Finish check thread"), std::string::npos) << closed.log;
+    for (const char* package : {kCorePath, kDataPath, kMediaPath})
+        EXPECT_TRUE(server.entries(package, 0, 0).empty()) << package;
+    std::error_code ec;
+    EXPECT_EQ(std::filesystem::file_size(huge, ec), kHugeSize);
+    EXPECT_EQ(testwin::readText(install + L"\\client.cfg"), "release=1\n");
+}
+
+// What the window did while it was pinged.
+struct SPings {
+    int sent = 0;
+    int answered = 0;
+    DWORD slowestMs = 0;
+};
+
+// Sends WM_NULL (2 s to answer) to the launcher's window every 100 ms from
+// the moment `part` is open until `enough` says so.
+SPings pingWhileOpen(DWORD pid, const std::wstring& part, const std::function<bool(int)>& enough) {
+    SPings pings;
+    if (!testwin::waitUntilHeldOpen(part))
+        return pings;
+    const HWND window = testwin::launcherWindowOf(pid);
+    while (window != nullptr && !enough(pings.sent)) {
+        DWORD elapsed = 0;
+        ++pings.sent;
+        if (testwin::windowAnswers(window, 2000, elapsed))
+            ++pings.answered;
+        pings.slowestMs = std::max(pings.slowestMs, elapsed);
+        ::Sleep(100);
+    }
+    return pings;
+}
+
+// An earlier run left a part of 2 GiB in tmp\ for data.pkg. It is
+// checksummed while the window keeps answering; closing the window
+// meanwhile ends the run within the bounded waits and decides nothing. The
+// next run finds the part longer than its package, drops it and completes.
+TEST_F(UpdateRunExe, HugePartIsChecksummedWhileTheWindowAnswers) {
+    const SRelease v1 = publish(L"client-v1", releaseV1());
+    startServer();
+    makeInstallFolder({liveUrl()});
+    const std::string& data = v1.files.at("data.pkg");
+    wchar_t name[32] = {};
+    std::swprintf(name, 32, L"%08X.%d", Crc32(data.data(), static_cast<unsigned>(data.size())),
+                  static_cast<int>(data.size()));
+    ::CreateDirectoryW((install + L"\\tmp").c_str(), nullptr);
+    const std::wstring part = install + L"\\tmp\\" + name;
+    ASSERT_TRUE(testwin::makeSparseFile(part, kHugeSize));
+    const std::string decided = "Add task for unpacker: data.pkg";
+
+    SPings first;
+    bool stillMeasuring = false;
+    long long endMs = -1;
+    const SLauncherRun closed = run({}, [&](DWORD pid) {
+        first = pingWhileOpen(pid, part, [](int sent) { return sent >= 5; });
+        stillMeasuring = testwin::liveRunLog(install).find(decided) == std::string::npos;
+        const HWND window = testwin::launcherWindowOf(pid);
+        if (window != nullptr && ::PostMessageW(window, WM_CLOSE, 0, 0))
+            endMs = testwin::millisecondsUntilEnd(pid);
+    });
+    std::printf("[ measured ] part of 2 GiB: %d of %d pings answered, slowest %lu ms; closed: "
+                "ended after %lld ms\n",
+                first.answered, first.sent, static_cast<unsigned long>(first.slowestMs), endMs);
+    EXPECT_EQ(first.sent, 5) << closed.log;
+    EXPECT_EQ(first.answered, first.sent);
+    EXPECT_TRUE(stillMeasuring) << closed.log;
+    ASSERT_GE(endMs, 0) << closed.log;
+    EXPECT_TRUE(testwin::inOrder(closed.log, {"Remove ext directory", "Msg cycle - finish",
+                                              "Checker thread .. OK", "Unpacker thread .. OK",
+                                              "--- Uninit finished ---"}));
+    EXPECT_EQ(closed.log.find("timed out"), std::string::npos) << closed.log;
+    EXPECT_EQ(closed.log.find(decided), std::string::npos) << closed.log;
+    std::error_code ec;
+    EXPECT_EQ(std::filesystem::file_size(part, ec), kHugeSize);
+    EXPECT_TRUE(server.entries(kDataPath, 0, 0).empty());
+
+    SPings second;
+    const SLauncherRun completed = run({}, [&](DWORD pid) {
+        second = pingWhileOpen(pid, part, [&](int) {
+            return testwin::liveRunLog(install).find(decided) != std::string::npos;
+        });
+    });
+    std::printf("[ measured ] whole part of 2 GiB: %d of %d pings answered, slowest %lu ms\n",
+                second.answered, second.sent, static_cast<unsigned long>(second.slowestMs));
+    EXPECT_GT(second.sent, 0) << completed.log;
+    EXPECT_EQ(second.answered, second.sent);
+    expectCompleted(completed, v1);
+    EXPECT_TRUE(testwin::inOrder(completed.log,
+                                 {"Remove ext directory", decided, "  .. from tmp file: ",
+                                  "warning: crc or size is not correct", "Save update.xml"}));
 }
 
 // No server answers and the server data allow the player's own address:

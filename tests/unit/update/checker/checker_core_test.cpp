@@ -130,13 +130,19 @@ TEST_F(CheckerCoreTest, PackageMissingFromThePackTableIsNotQueued) {
     EXPECT_EQ(checker.nBytesTotal, 0u);
 }
 
-TEST_F(CheckerCoreTest, BrokenPathsAreNeverOpened) {
+TEST_F(CheckerCoreTest, DamagedPathsAreNeverOpenedNorCleanedUp) {
+    disk.add(L"ok.txt", "ok");
+    disk.add(L"stranger.dll", "x");
+    checker.settings.bCanDelete = true;
     run(manifestXml(packXml("full", "a.pkg", 5,
                             fileXml("..\\outside.dll", "x") + fileXml("C:\\win.ini", "x") +
-                                fileXml("ok.txt", "ok"))));
-    disk.add(L"ok.txt", "ok");
+                                fileXml("COM1", "x") + fileXml("a\\..\\..\\x", "x") +
+                                fileXml("bin\\nul.txt", "x") + fileXml("ok.txt", "ok"))));
+    checker.runCleanup(false);
     EXPECT_EQ(disk.opened, (std::vector<std::wstring>{L"ok.txt"}));
-    EXPECT_EQ(checker.manifest.brokenPaths.size(), 2u);
+    EXPECT_EQ(disk.removedFiles, (std::vector<std::wstring>{L"stranger.dll"}));
+    EXPECT_EQ(checker.manifest.brokenPaths.size(), 5u);
+    EXPECT_TRUE(checker.queue.empty());
 }
 
 struct QuickCase {
@@ -262,6 +268,51 @@ TEST_F(CheckerCoreTest, StopRequestEndsTheComparisonQuietly) {
     core.buildDownloadList();
     EXPECT_TRUE(core.differing.empty());
     EXPECT_TRUE(disk.opened.empty());
+}
+
+// A stop while a large file is read ends the read within a block; the
+// partial digest is never taken for the file's CRC: nothing is queued,
+// nothing deleted, and the check reports that it stopped.
+struct StopCase {
+    const char* what;
+    bool quick; // the previous manifest is read, then the disk by quickCheck
+};
+
+TEST_F(CheckerCoreTest, StopInTheMiddleOfALargeFileDecidesNothing) {
+    constexpr uint64_t kLarge = 64ull * kDigestBlockSize;
+    const std::string listed =
+        packXml("full", "big.pkg", 9,
+                "<FILE file=\"big.bin\" crc=\"1\" size=\"" + std::to_string(kLarge) + "\"/>") +
+        packXml("full", "small.pkg", 5, fileXml("small.txt", "s"));
+    for (const StopCase c :
+         {StopCase{"comparing with the disk", false}, StopCase{"the quick check", true}}) {
+        SCOPED_TRACE(c.what);
+        CFakeInstallFiles files;
+        files.addGenerated(L"big.bin", kLarge);
+        files.add(L"small.txt", "changed");
+        files.add(L"zz_stranger.dll", "x");
+        bool stop = false;
+        files.onRead = [&](const std::wstring&, uint64_t offset) {
+            stop = offset >= 3 * kDigestBlockSize;
+        };
+        const CheckerControl stoppable{[&] { return stop; }, {}};
+        CCheckerCore core(files, stoppable);
+        core.settings.bCanDelete = true;
+        core.settings.bQuickCheck = c.quick;
+        std::string error;
+        const std::string xml = manifestXml(listed);
+        ASSERT_TRUE(core.parseDocuments(xml, c.quick ? xml : "", error)) << error;
+        EXPECT_FALSE(core.buildDownloadList());
+        core.runCleanup(false);
+        EXPECT_LE(files.generatedBytesRead, 4 * kDigestBlockSize);
+        EXPECT_EQ(core.sStoppedWhileReading, L"big.bin");
+        EXPECT_TRUE(core.queue.empty());
+        EXPECT_TRUE(core.packages.empty());
+        EXPECT_EQ(core.nBytesTotal, 0u);
+        EXPECT_FALSE(core.bCanRun);
+        EXPECT_TRUE(files.removedFiles.empty());
+        EXPECT_TRUE(core.removed.empty());
+    }
 }
 
 } // namespace

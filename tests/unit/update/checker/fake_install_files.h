@@ -1,6 +1,7 @@
 // An install folder in memory for the checker's tests: paths compare without
 // regard to ASCII case, as on Windows; folders exist while something is in
-// them; links are listed but cannot be opened.
+// them; links are listed but cannot be opened. Large files are made up as
+// they are read, and every read can be watched.
 #pragma once
 
 #include "update/checker/install_files.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -19,6 +21,10 @@ public:
     void add(const std::wstring& path, const std::string& bytes) {
         files[lowerWide(path)] = {path, std::vector<uint8_t>(bytes.begin(), bytes.end())};
     }
+    // `size` bytes that are never held: each read makes its piece.
+    void addGenerated(const std::wstring& path, uint64_t size) {
+        files[lowerWide(path)] = {path, {}, size};
+    }
     void addLink(const std::wstring& path) { links.insert(path); }
     bool has(const std::wstring& path) const { return files.count(lowerWide(path)) != 0; }
 
@@ -29,6 +35,9 @@ public:
             systemError = 2; // ERROR_FILE_NOT_FOUND
             return nullptr;
         }
+        if (it->second.generatedSize)
+            return std::make_unique<CGeneratedReader>(*this, it->second.path,
+                                                      it->second.generatedSize);
         return std::make_unique<CReader>(it->second.bytes);
     }
 
@@ -69,6 +78,9 @@ public:
     std::vector<std::wstring> opened;
     std::vector<std::wstring> removedFiles;
     std::vector<std::wstring> removedFolders;
+    // Called before each read of a generated file with its offset.
+    std::function<void(const std::wstring& path, uint64_t offset)> onRead;
+    uint64_t generatedBytesRead = 0;
 
 private:
     class CReader : public IReadFile {
@@ -87,9 +99,33 @@ private:
         size_t at = 0;
     };
 
+    class CGeneratedReader : public IReadFile {
+    public:
+        CGeneratedReader(CFakeInstallFiles& owner, std::wstring path, uint64_t size)
+            : owner(owner), path(std::move(path)), size(size) {}
+        int64_t Read(void* dest, uint32_t count) override {
+            if (owner.onRead)
+                owner.onRead(path, at);
+            const auto n = static_cast<size_t>(std::min<uint64_t>(count, size - at));
+            auto* out = static_cast<uint8_t*>(dest);
+            for (size_t i = 0; i < n; ++i)
+                out[i] = static_cast<uint8_t>((at + i) * 31 + ((at + i) >> 16));
+            at += n;
+            owner.generatedBytesRead += n;
+            return static_cast<int64_t>(n);
+        }
+
+    private:
+        CFakeInstallFiles& owner;
+        std::wstring path;
+        uint64_t size;
+        uint64_t at = 0;
+    };
+
     struct File {
         std::wstring path;
         std::vector<uint8_t> bytes;
+        uint64_t generatedSize = 0;
     };
     std::map<std::wstring, File> files;
     std::set<std::wstring> links;

@@ -110,4 +110,20 @@ TEST_F(InstallCleanupWalk, StopsAndYields) {
     EXPECT_GE(yields, 2);
 }
 
+TEST(InstallCleanupStop, StopWhileReadingAListedFileKeepsItAndEverythingAfter) {
+    CFakeInstallFiles disk;
+    disk.addGenerated(L"data\\big.pak", 8ull * kDigestBlockSize);
+    disk.add(L"data\\stranger.dll", "x");
+    disk.add(L"zz.dll", "x");
+    bool stop = false;
+    disk.onRead = [&](const std::wstring&, uint64_t offset) { stop = offset > 0; };
+    const CheckerControl stoppable{[&] { return stop; }, {}};
+    CleanupRules r;
+    r.expected = {{L"data\\big.pak", expectedOf("other")}};
+    std::vector<uint8_t> block;
+    EXPECT_TRUE(cleanInstallFolder(disk, r, stoppable, false, block).empty());
+    EXPECT_TRUE(disk.removedFiles.empty());
+    EXPECT_TRUE(disk.removedFolders.empty());
+}
+
 } // namespace

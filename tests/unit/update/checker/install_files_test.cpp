@@ -45,4 +45,26 @@ TEST(ReadSmallFile, MissingFileIsNotRead) {
     EXPECT_TRUE(bytes.empty());
 }
 
+TEST(DigestFile, StopsBetweenBlocksAndSaysSo) {
+    CFakeInstallFiles files;
+    files.addGenerated(L"big.bin", 10ull * kDigestBlockSize + 5);
+    int reads = 0;
+    files.onRead = [&](const std::wstring&, uint64_t) { ++reads; };
+    std::vector<uint8_t> block;
+    FileDigest digest;
+    uint32_t systemError = 0;
+    EXPECT_EQ(digestFile(files, L"big.bin", CheckerControl{}, block, digest, systemError),
+              EDigest::Ok);
+    EXPECT_EQ(digest.size, 10ull * kDigestBlockSize + 5);
+
+    reads = 0;
+    const CheckerControl stopAfterTwo{[&] { return reads >= 2; }, {}};
+    EXPECT_EQ(digestFile(files, L"big.bin", stopAfterTwo, block, digest, systemError),
+              EDigest::Stopped);
+    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(digestFile(files, L"missing.bin", CheckerControl{}, block, digest, systemError),
+              EDigest::Unreadable);
+    EXPECT_EQ(systemError, 2u);
+}
+
 } // namespace

@@ -7,27 +7,6 @@
 
 namespace {
 
-TEST(ManifestText, SafeRelativePaths) {
-    const std::vector<std::pair<std::wstring, bool>> cases = {
-        {L"", true},
-        {L"bin\\game.exe", true},
-        {L"a..b\\..c", true},
-        {L"bin\\\\x", true},
-        {L"..", false},
-        {L"bin\\..\\..\\x", false},
-        {L"bin/../../x", false},
-        {L"\\x", false},
-        {L"/x", false},
-        {L"\\\\server\\share", false},
-        {L"C:\\x", false},
-        {L"C:x", false},
-        {L"x.txt:ads", false},
-        {L"bin\\..", false},
-    };
-    for (const auto& [path, safe] : cases)
-        EXPECT_EQ(isSafeRelativePath(path), safe) << std::string(path.begin(), path.end());
-}
-
 TEST(ManifestText, DecimalNumbers) {
     EXPECT_EQ(parseDecimal("0"), 0u);
     EXPECT_EQ(parseDecimal("18446744073709551615"), UINT64_MAX);

@@ -72,12 +72,12 @@ TEST(UpdateManifest, FileTableFollowsPackKindsAndPlatforms) {
          {},
          false,
          {{L"one", L"a.pkg"}, {L"two", L"a.pkg"}}},
-        {"a FILE without file is entered under an empty path",
-         doc(R"(<PACK type="full" file="a.pkg"><FILE crc="5"/></PACK>)"),
+        {"a FILE without file is a damaged entry, left out",
+         doc(R"(<PACK type="full" file="a.pkg"><FILE crc="5"/><FILE file="b"/></PACK>)"),
          pp64,
          {},
          false,
-         {{L"", L"a.pkg"}}},
+         {{L"b", L"a.pkg"}}},
     };
     for (const TableCase& c : cases) {
         ManifestParseOptions options;
@@ -121,27 +121,46 @@ TEST(UpdateManifest, ReadsApplicationsOnlyFromFittingPacksAndMatchingLanguage) {
     EXPECT_EQ(m.packs.count(L"i32.pkg"), 0u);
 }
 
-TEST(UpdateManifest, PathsThatLeaveTheInstallFolderAreBrokenEntries) {
-    const std::vector<std::string> hostile = {"C:\\Windows\\evil.dll",
-                                              "c:evil.dll",
-                                              "\\Windows\\evil.dll",
-                                              "\\\\server\\share\\x",
-                                              "..\\x.dll",
-                                              "a\\..\\..\\x",
-                                              "a/../../x",
-                                              "/etc/passwd",
-                                              "file.txt:stream"};
-    std::string body = R"(<PACK type="full" file="a.pkg"><FILE file="ok\a..b.txt"/>)";
-    for (const std::string& path : hostile)
-        body += "<FILE file=\"" + path + "\"/>";
-    body += R"(</PACK><PACK type="increment" file="i.pkg" size="1"><FILE file="..\y"/></PACK>)";
+// A damaged entry costs only itself: the manifest and its other entries
+// stay usable, in the new and in the previous manifest alike.
+TEST(UpdateManifest, PathsThatFailTheInstallPathCheckAreSkippedEntries) {
+    const std::vector<std::pair<std::string, EInstallPath>> damaged = {
+        {"C:\\Windows\\evil.dll", eInstallPath_Drive},
+        {"\\Windows\\evil.dll", eInstallPath_Absolute},
+        {"\\\\server\\share\\x", eInstallPath_Absolute},
+        {"a\\..\\..\\x", eInstallPath_ParentStep},
+        {"a/../../x", eInstallPath_ParentStep},
+        {"file.txt:stream", eInstallPath_Drive},
+        {"COM1", eInstallPath_Device},
+        {"bin\\nul.dll", eInstallPath_Device},
+        {"launcher.exe.", eInstallPath_TrailingDot},
+        {"bin\\\\x", eInstallPath_EmptyStep},
+        {"&#9;tab", eInstallPath_BadCharacter},
+        {"", eInstallPath_Empty},
+    };
+    std::string files = R"(<FILE file="ok\a..b.txt"/><FILE file="Data/Maps/One.bin"/>)";
+    for (const auto& [path, problem] : damaged)
+        files += "<FILE file=\"" + path + "\"/>";
+    const std::string xml =
+        doc(R"(<PACK type="full" file="a.pkg">)" + files +
+            R"(</PACK><PACK type="increment" file="i.pkg" size="1"><FILE file="..\y"/></PACK>)");
     UpdateManifest m;
     std::string error;
-    ASSERT_TRUE(parseUpdateManifest(doc(body), {}, m, error)) << error;
+    ASSERT_TRUE(parseUpdateManifest(xml, {}, m, error)) << error;
     EXPECT_EQ(packsOf(m.files),
-              (std::map<std::wstring, std::wstring>{{L"ok\\a..b.txt", L"a.pkg"}}));
+              (std::map<std::wstring, std::wstring>{{L"ok\\a..b.txt", L"a.pkg"},
+                                                    {L"data\\maps\\one.bin", L"a.pkg"}}));
     EXPECT_TRUE(m.increments.at(0).files.empty());
-    EXPECT_EQ(m.brokenPaths.size(), hostile.size() + 1);
+    ASSERT_EQ(m.brokenPaths.size(), damaged.size() + 1);
+    for (size_t i = 0; i < damaged.size(); ++i)
+        EXPECT_EQ(m.brokenPaths[i].problem, damaged[i].second) << damaged[i].first;
+    EXPECT_EQ(m.brokenPaths[6].path, L"com1");
+    EXPECT_EQ(describeBrokenPath(m.brokenPaths[6]), L"com1 (a device name)");
+
+    OldManifest old;
+    ASSERT_TRUE(parseOldManifest(xml, {}, old, error)) << error;
+    EXPECT_EQ(old.files.size(), 2u);
+    EXPECT_EQ(old.files.count(L"data\\maps\\one.bin"), 1u);
 }
 
 TEST(UpdateManifest, MalformedNumbersReadAsZero) {

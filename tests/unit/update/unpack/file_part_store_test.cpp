@@ -85,6 +85,32 @@ TEST(FilePartStore, RunningCrcAndSizeIncludeAnEarlierRunsBytes) {
     EXPECT_EQ(files.disk[kPath], whole);
 }
 
+// The resume measurement runs outside the owner's lock: its result becomes
+// the record without the store reading the file, and never replaces a
+// record made meanwhile.
+TEST(FilePartStore, AdoptedMeasurementResumesExactlyAndYieldsToANewerRecord) {
+    const std::vector<uint8_t> whole = pattern(4000, 5);
+    CFakePartFiles files;
+    files.disk[kPath].assign(whole.begin(), whole.begin() + 1500);
+    CFilePartStore store(files, 1 << 20);
+    EXPECT_FALSE(store.HasRecord(kPath));
+    ASSERT_TRUE(store.AdoptMeasuredRecord(kPath, crcOf(files.disk[kPath]), 1500));
+    ASSERT_TRUE(store.AddFilePart(kPath, nullptr, 0));
+    ASSERT_TRUE(add(store, kPath, {whole.begin() + 1500, whole.end()}));
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, whole.size());
+    EXPECT_EQ(crc, crcOf(whole));
+    EXPECT_EQ(files.measures, 0);
+
+    EXPECT_FALSE(store.AdoptMeasuredRecord(kPath, 0, 0));
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, whole.size());
+    ASSERT_TRUE(store.FlushFile(kPath));
+    EXPECT_EQ(files.disk[kPath], whole);
+}
+
 TEST(FilePartStore, PartsMoveIntoTheStoreAndOnlyTheGivenLengthCounts) {
     CFakePartFiles files;
     CFilePartStore store(files, 1 << 20);

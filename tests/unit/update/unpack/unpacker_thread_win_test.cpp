@@ -5,6 +5,7 @@
 #include "base/file_win.h"
 #include "base/folder_tree_win.h"
 #include "rar_writer.h"
+#include "support/files_win.h"
 #include "support/message_window_win.h"
 #include "zip_writer.h"
 
@@ -51,6 +52,8 @@ public:
             while (::PeekMessageW(&msg, get(), 0, 0, PM_REMOVE)) {
                 if (msg.message == eWindowsMessage_UnpackProgress)
                     progress.push_back(static_cast<uint64_t>(msg.lParam));
+                if (msg.message == eWindowsMessage_PartsMeasured)
+                    measured.push_back(static_cast<unsigned>(msg.lParam));
                 if (msg.message == eWindowsMessage_UnpackResult) {
                     results.push_back(static_cast<int>(msg.lParam));
                     resultAt = ::GetTickCount();
@@ -66,8 +69,15 @@ public:
         }
     }
 
+    // Pumps until a measurement is reported (or the safety limit passes).
+    void pumpUntilMeasured() {
+        for (int i = 0; i < 6000 && measured.empty(); ++i)
+            pump(10, false);
+    }
+
     std::vector<uint64_t> progress;
     std::vector<int> results;
+    std::vector<unsigned> measured;
 };
 
 Bytes pattern(size_t count, uint8_t seed) {
@@ -377,6 +387,57 @@ TEST_F(UnpackerThread, DisabledUnpackingOnlyCollectsAndFinishesOnce) {
     EXPECT_FALSE(fileExists(install + L"\\later.txt"));
     EXPECT_TRUE(unpacker.StopAndWait(5000));
     EXPECT_TRUE(fileExists(source)) << "shutdown writes the download for the next run";
+}
+
+TEST_F(UnpackerThread, MeasuredPartsResumeFromTheirExactBytesAndKeepNewerRecords) {
+    const std::wstring left = tmp() + L"\\0000BEEF.9000";
+    const std::wstring missing = tmp() + L"\\0000CAFE.10";
+    const std::wstring held = tmp() + L"\\0000F00D.20";
+    const Bytes onDisk = pattern(700000, 6);
+    ASSERT_EQ(writeWholeFile(left, onDisk.data(), static_cast<DWORD>(onDisk.size())),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_FALSE(unpacker.MeasureParts({left}, 1)) << "no thread to measure on";
+    begin();
+    CBuffer part;
+    part.Append("0123456789", 10);
+    ASSERT_TRUE(unpacker.AddFilePart(held.c_str(), &part, 10));
+
+    ASSERT_TRUE(unpacker.MeasureParts({left, missing, held}, 7));
+    window.pumpUntilMeasured();
+    EXPECT_EQ(window.measured, std::vector<unsigned>{7});
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(unpacker.GetFileCrc(left.c_str(), &crc, &size));
+    EXPECT_EQ(size, onDisk.size());
+    EXPECT_EQ(crc, Crc32(onDisk.data(), static_cast<unsigned>(onDisk.size())));
+    ASSERT_TRUE(unpacker.GetFileCrc(missing.c_str(), &crc, &size));
+    EXPECT_EQ(size, 0u);
+    ASSERT_TRUE(unpacker.GetFileCrc(held.c_str(), &crc, &size));
+    EXPECT_EQ(size, 10u) << "a record made before the measurement stays";
+
+    // The next part continues the measured CRC exactly.
+    CBuffer more;
+    more.Append("tail", 4);
+    ASSERT_TRUE(unpacker.AddFilePart(left.c_str(), &more, 4));
+    Bytes whole = onDisk;
+    whole.insert(whole.end(), {'t', 'a', 'i', 'l'});
+    ASSERT_TRUE(unpacker.GetFileCrc(left.c_str(), &crc, &size));
+    EXPECT_EQ(crc, Crc32(whole.data(), static_cast<unsigned>(whole.size())));
+}
+
+// A part of gigabytes (sparse: made at once, read at the disk's pace of
+// zeros) is still being measured when the stop comes.
+TEST_F(UnpackerThread, StopDuringTheMeasurementOfAHugePartEndsInTimeQuietly) {
+    const std::wstring huge = tmp() + L"\\0000D00D.99";
+    ASSERT_TRUE(testwin::makeSparseFile(huge, 8ull << 30));
+    begin();
+    ASSERT_TRUE(unpacker.MeasureParts({huge}, 3));
+    ::Sleep(200); // well into the file
+    EXPECT_TRUE(unpacker.StopAndWait(1000)) << "the thread had to be terminated";
+    window.pump(100, false);
+    EXPECT_EQ(window.measured, std::vector<unsigned>{}) << "a partial measurement is no answer";
+    EXPECT_FALSE(unpacker.GetFileCrc(huge.c_str(), nullptr, nullptr));
+    ::DeleteFileW(huge.c_str());
 }
 
 } // namespace
