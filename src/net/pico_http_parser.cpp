@@ -6,15 +6,12 @@ namespace NetEx {
 
 namespace {
 
-constexpr char kContentLength[] = "Content-Length";
-constexpr size_t kContentLengthSize = sizeof(kContentLength) - 1;
-
 char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool equalsIgnoringCase(const char* name, size_t length, const char* wanted, size_t wantedLength) {
-    if (name == nullptr || length != wantedLength)
+bool equalsIgnoringCase(const char* name, size_t length, std::string_view wanted) {
+    if (name == nullptr || length != wanted.size())
         return false;
     for (size_t i = 0; i < length; ++i) {
         if (lowerAscii(name[i]) != lowerAscii(wanted[i]))
@@ -65,13 +62,16 @@ int CPicoHttpParser::ParseResponse(const char* data, int length) {
 
 // Names must match in full: a prefix such as "Content" or a continuation
 // line (null name) is not the header.
-const phr_header* CPicoHttpParser::FindContentLength() const {
+const phr_header* CPicoHttpParser::FindHeader(std::string_view name) const {
     for (int i = 0; i < headerCount; ++i) {
-        if (equalsIgnoringCase(headers[i].name, headers[i].name_len, kContentLength,
-                               kContentLengthSize))
+        if (equalsIgnoringCase(headers[i].name, headers[i].name_len, name))
             return &headers[i];
     }
     return nullptr;
+}
+
+const phr_header* CPicoHttpParser::FindContentLength() const {
+    return FindHeader("Content-Length");
 }
 
 } // namespace NetEx

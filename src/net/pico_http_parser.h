@@ -26,7 +26,8 @@ public:
     // only the new bytes for the end of the head.
     int ParseResponse(const char* data, int length);
 
-    // The first header named Content-Length in any letter case, or null.
+    // The first header named `name` in any letter case, or null.
+    const phr_header* FindHeader(std::string_view name) const;
     const phr_header* FindContentLength() const;
 
     int GetResult() const { return result; }

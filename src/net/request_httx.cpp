@@ -29,7 +29,7 @@ CRequestHttxBase::CRequestHttxBase(const CRequestHttxBase& pattern)
       captureResponseHeaders(pattern.captureResponseHeaders), redirectCount(pattern.redirectCount),
       tag(pattern.tag), logMaskPattern(pattern.logMaskPattern),
       logMaskReplacement(pattern.logMaskReplacement), readBlockSize(pattern.readBlockSize),
-      adaptiveRead(pattern.adaptiveRead) {
+      adaptiveRead(pattern.adaptiveRead), answerLimits(pattern.answerLimits) {
     copyBuffer(requestHeaders, pattern.requestHeaders);
     copyBuffer(requestBody, pattern.requestBody);
 }
@@ -95,6 +95,14 @@ void CRequestHttxBase::AddHeader(const char* line) {
 
 void CRequestHttxBase::AddRange(unsigned start, unsigned length) {
     appendText(requestHeaders, rangeHeader(start, length));
+    answerLimits.range = true;
+    answerLimits.rangeStart = start;
+    answerLimits.maxBody = rangeByteCount(length);
+}
+
+void CRequestHttxBase::SetBodyLimits(uint64_t maxBody, uint64_t maxErrorBody) {
+    answerLimits.maxBody = maxBody;
+    answerLimits.maxErrorBody = maxErrorBody;
 }
 
 void CRequestHttxBase::AddContentLength(unsigned length) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "base/buffer.h"
+#include "net/answer_rules.h"
 #include "net/url_components.h"
 
 #include <cstdint>
@@ -28,9 +29,11 @@ enum ERequestState : int {
     eRequest_Finished = 4,
 };
 
-// Error sources: none, or a WinINet or system call failed.
+// Error sources: none, a WinINet or system call failed, or the answer broke
+// the request's limits (SAnswerLimits): it was refused, its body dropped.
 inline constexpr int kErrorSourceNone = 0;
 inline constexpr int kErrorSourceSystem = 4;
+inline constexpr int kErrorSourceAnswer = 5;
 
 // Setup's readBlock value for adaptive reading.
 inline constexpr int kReadBlockAdaptive = -1;
@@ -84,6 +87,8 @@ public:
     virtual void SetExtraHeaderText(const char* text) = 0;
     // `line` must end with "\r\n".
     virtual void AddHeader(const char* line) = 0;
+    // "Range: bytes=start-(start + length)" (open-ended for length 0). The
+    // answer must then be that range: see planAnswer (answer_rules.h).
     virtual void AddRange(unsigned start, unsigned length) = 0;
     virtual void AddContentLength(unsigned length) = 0;
     // An empty boundary makes a random one.
@@ -148,6 +153,11 @@ public:
     bool AddFormPart(const char* name, const char* fileName, const char* contentType) override;
     bool EndMultipart() override;
 
+    // The longest body kept of a 2xx answer and of any other (0: no limit).
+    // AddRange then bounds a 2xx body to the bytes it asks for.
+    void SetBodyLimits(uint64_t maxBody, uint64_t maxErrorBody);
+    const SAnswerLimits& GetAnswerLimits() const { return answerLimits; }
+
     // Read-only views for the HTTP log.
     int GetState() const { return state; }
     bool GetMergeArgs() const { return mergeArgs; }
@@ -196,6 +206,7 @@ protected:
     bool adaptiveRead = false;
     uint64_t readStartTime = 0;
     bool connectionClosed = false;
+    SAnswerLimits answerLimits;
     int errorSource = kErrorSourceNone;
     int httpStatus = 0;
     unsigned errorCode = 0;

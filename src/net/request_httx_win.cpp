@@ -18,9 +18,6 @@ constexpr int64_t kEpochDifferenceMs = 11644473600000LL;
 constexpr uint64_t kFileTimeStepsPerMs = 10000;
 // Far beyond any real header block; the size query is not trusted further.
 constexpr DWORD kMaxHeaderBytes = 1u << 20;
-// The largest announced body given its room before any byte arrived: a
-// header alone must not make the transport take more than this.
-constexpr unsigned kMaxAnnouncedRoom = 1u << 30;
 
 constexpr std::array<DWORD, 7> kTimeoutOptions = {
     INTERNET_OPTION_CONNECT_TIMEOUT,   INTERNET_OPTION_RECEIVE_TIMEOUT,
@@ -47,41 +44,14 @@ bool reserveRoom(CBuffer& body, unsigned extra) {
     }
 }
 
-// The body length a plain answer announces: its Content-Length when it has
-// no Content-Encoding (a coded body's length is the coded one).
-std::optional<unsigned> announcedLength(HINTERNET request) {
-    DWORD size = 0;
-    if (::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_ENCODING, nullptr, &size, nullptr) ||
-        ::GetLastError() != ERROR_HTTP_HEADER_NOT_FOUND)
-        return std::nullopt;
-    DWORD length = 0;
-    size = sizeof(length);
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
-                          &size, nullptr))
-        return std::nullopt;
-    return length;
-}
-
-// Before the first read of a body whose length is announced: all its room at
-// once, so it is never copied, plus what the last read may ask for beyond
-// it. Without an announced length, above kMaxAnnouncedRoom, or when that much
-// memory cannot be had, the reads grow the body step by step.
-void reserveAnnounced(CBuffer& body, HINTERNET request, unsigned largestRead) {
-    const std::optional<unsigned> announced = announcedLength(request);
-    if (!announced || *announced == 0 || *announced > kMaxAnnouncedRoom)
-        return;
-    const unsigned slack = std::min(largestRead, *announced);
-    reserveRoom(body, *announced + slack);
-}
-
 // Room for the next read. The body grows only when its free space is short
 // of the read, and then by the geometric step: growing on every read would
 // copy the whole body once per block.
-bool makeReadRoom(CBuffer& body, unsigned available, unsigned blockSize) {
+bool makeReadRoom(CBuffer& body, unsigned available, unsigned blockSize, uint64_t maxLength) {
     // Parenthesised: winbase.h has a function-like macro named GetFreeSpace.
     if ((body.GetFreeSpace)() >= std::max(available, blockSize))
         return true;
-    return reserveRoom(body, readReserveSize(body.GetLength(), available, blockSize));
+    return reserveRoom(body, readReserveSize(body.GetLength(), available, blockSize, maxLength));
 }
 
 } // namespace
@@ -183,6 +153,15 @@ void CRequestHttx::commitRead() {
 // One pass of the loop; true to go on.
 bool CRequestHttx::readOnce() {
     commitRead();
+    const uint64_t limit = answerPlan.readLimit;
+    if (limit != 0 && responseBody.GetLength() >= limit) {
+        // The rest is never read: closing the handle drops the connection.
+        if (answerPlan.overLimitRefuses)
+            refuseAnswer(EAnswerVerdict::eTooLarge);
+        else
+            finishBody(false);
+        return false;
+    }
     DWORD available = 0;
     if (!::InternetQueryDataAvailable(hRequest.get(), &available, 0, 0)) {
         const DWORD error = ::GetLastError();
@@ -200,17 +179,17 @@ bool CRequestHttx::readOnce() {
         return false;
     }
     if (available == 0) {
-        queryHeaders();
-        checkBodyComplete();
-        state = eRequest_Finished;
-        if (IsRedirect())
-            ++redirectCount;
+        finishBody(true);
         return false;
     }
-    if (responseBody.GetLength() == 0 && (responseBody.GetFreeSpace)() == 0)
-        reserveAnnounced(responseBody, hRequest.get(),
-                         adaptiveRead ? context->GetBlockLimit() : readBlockSize);
-    if (!makeReadRoom(responseBody, available, readBlockSize)) {
+    const unsigned length = responseBody.GetLength();
+    if (length == 0 && (responseBody.GetFreeSpace)() == 0)
+        reserveRoom(responseBody,
+                    announcedReserveSize(contentCoded ? std::nullopt : contentLength,
+                                         adaptiveRead ? context->GetBlockLimit() : readBlockSize,
+                                         limit));
+    const unsigned block = countWithin(readBlockSize, length, limit);
+    if (!makeReadRoom(responseBody, countWithin(available, length, limit), block, limit)) {
         queryHeaders();
         errorCode = ERROR_INSUFFICIENT_BUFFER;
         state = eRequest_Finished;
@@ -219,7 +198,8 @@ bool CRequestHttx::readOnce() {
     if (adaptiveRead)
         readStartTime = nowMs();
     // Parenthesised: winbase.h has a function-like macro named GetFreeSpace.
-    const DWORD size = readBlockSize != 0 ? readBlockSize : (responseBody.GetFreeSpace)();
+    const DWORD size =
+        block != 0 ? block : countWithin((responseBody.GetFreeSpace)(), length, limit);
     readBuffers.lpvBuffer = responseBody.GetTail(size);
     readBuffers.dwBufferLength = size;
     if (::InternetReadFileExA(hRequest.get(), &readBuffers, IRF_ASYNC, statusKey) &&
@@ -238,8 +218,44 @@ bool CRequestHttx::readOnce() {
     return false;
 }
 
+void CRequestHttx::finishBody(bool judgeLength) {
+    queryHeaders();
+    if (judgeLength &&
+        isBodyTruncated(responseBody.GetLength(), contentLength, contentCoded, verb, httpStatus))
+        SetError(ERROR_INTERNET_CONNECTION_RESET);
+    state = eRequest_Finished;
+    if (IsRedirect())
+        ++redirectCount;
+}
+
+// The head is in: what it announces decides how much of the body is read,
+// if any.
+void CRequestHttx::planBody() {
+    CBuffer value;
+    queryHeaderInto(HTTP_QUERY_CONTENT_LENGTH, value, false);
+    contentLength = value.GetLength() != 0 ? parseContentLength(bufferText(value)) : std::nullopt;
+    value.Free();
+    queryHeaderInto(HTTP_QUERY_CONTENT_ENCODING, value, false);
+    contentCoded = value.GetLength() != 0;
+    value.Free();
+    queryHeaderInto(HTTP_QUERY_CONTENT_RANGE, value, false);
+    answerPlan = planAnswer(answerLimits, queryStatus(), bufferText(value),
+                            contentCoded ? std::nullopt : contentLength);
+}
+
+// Nothing of a refused answer is kept; the rest of it is never read.
+void CRequestHttx::refuseAnswer(EAnswerVerdict verdict) {
+    answerPlan.verdict = verdict;
+    queryHeaders();
+    responseBody.Free();
+    errorSource = kErrorSourceAnswer;
+    errorCode = ERROR_SUCCESS;
+    state = eRequest_Finished;
+}
+
 int CRequestHttx::ReadStep() {
-    if (state == eRequest_Sending) {
+    const bool headArrived = state == eRequest_Sending;
+    if (headArrived) {
         state = eRequest_Receiving;
     } else if (state != eRequest_Receiving) {
         SetError(ERROR_INVALID_HANDLE);
@@ -248,6 +264,13 @@ int CRequestHttx::ReadStep() {
     pending = false;
     errorCode = ERROR_SUCCESS;
     bytesReceived = 0;
+    if (headArrived) {
+        planBody();
+        if (answerPlan.verdict != EAnswerVerdict::eAccept) {
+            refuseAnswer(answerPlan.verdict);
+            return state;
+        }
+    }
     while (readOnce()) {
     }
     // A connection closed under a pending operation never completes it.
@@ -276,12 +299,18 @@ std::unique_ptr<CBuffer> CRequestHttx::DetachBodyInUse() {
     return inUse;
 }
 
-void CRequestHttx::queryHeaders() {
+int CRequestHttx::queryStatus() {
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (::HttpQueryInfoA(hRequest.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                         &size, nullptr))
-        httpStatus = static_cast<int>(status);
+    if (!::HttpQueryInfoA(hRequest.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &size, nullptr))
+        return 0;
+    return static_cast<int>(status);
+}
+
+void CRequestHttx::queryHeaders() {
+    if (const int status = queryStatus(); status != 0)
+        httpStatus = status;
     if (IsRedirect())
         queryHeaderInto(HTTP_QUERY_LOCATION, location, false);
     if (captureSentHeaders)
@@ -289,24 +318,6 @@ void CRequestHttx::queryHeaders() {
                         true);
     if (captureResponseHeaders)
         queryHeaderInto(HTTP_QUERY_RAW_HEADERS_CRLF, responseHeaders, true);
-}
-
-// WinINet ends a body whose connection closed early as if it were
-// complete; the promised length tells them apart.
-void CRequestHttx::checkBodyComplete() {
-    CBuffer value;
-    std::optional<uint64_t> contentLength;
-    queryHeaderInto(HTTP_QUERY_CONTENT_LENGTH, value, false);
-    if (value.GetLength() != 0) {
-        std::string text;
-        value.ToString(text);
-        contentLength = parseContentLength(text);
-    }
-    value.Free();
-    queryHeaderInto(HTTP_QUERY_CONTENT_ENCODING, value, false);
-    if (isBodyTruncated(responseBody.GetLength(), contentLength, value.GetLength() != 0, verb,
-                        httpStatus))
-        SetError(ERROR_INTERNET_CONNECTION_RESET);
 }
 
 void CRequestHttx::queryHeaderInto(DWORD query, CBuffer& into, bool withZeros) {

@@ -14,6 +14,7 @@
 #include <wininet.h>
 
 #include <memory>
+#include <optional>
 
 namespace NetEx {
 
@@ -69,12 +70,21 @@ public:
     uint64_t SendSize() const { return sendSize(); }
     // Counts one more resend after an unknown-CA failure; returns the count.
     int CountCertificateResend() { return ++certificateResends; }
+    // What became of the answer (eAccept until its head was judged); a
+    // refused one finished with kErrorSourceAnswer and no body.
+    EAnswerVerdict GetAnswerVerdict() const { return answerPlan.verdict; }
 
 private:
     void commitRead();
     bool readOnce();
+    void planBody();
+    // The end of the body: headers queried, state 4. WinINet ends a body
+    // whose connection closed early as if it were complete; with
+    // `judgeLength` the promised length tells them apart.
+    void finishBody(bool judgeLength);
+    void refuseAnswer(EAnswerVerdict verdict);
+    int queryStatus();
     void queryHeaders();
-    void checkBodyComplete();
     void queryHeaderInto(DWORD query, CBuffer& into, bool withZeros);
     void applyTimeouts(unsigned timeoutMs);
     void applySecurityFlags();
@@ -84,6 +94,10 @@ private:
     DWORD bytesAvailable = 0;
     INTERNET_BUFFERSA readBuffers{};
     uintptr_t statusKey = 0;
+    // What the head announced, and what is read of the body.
+    std::optional<uint64_t> contentLength;
+    bool contentCoded = false;
+    SAnswerPlan answerPlan;
     bool pending = false;
     int certificateResends = 0;
 };

@@ -28,6 +28,7 @@ constexpr unsigned kSocketTimedOut = 10060;          // WSAETIMEDOUT
 constexpr unsigned kInternetTimeout = 12002;
 constexpr unsigned kInternetConnectionAborted = 12030;
 constexpr unsigned kInternetConnectionReset = 12031;
+constexpr uint64_t kMaxAnnouncedRoom = 1u << 30;
 
 } // namespace
 
@@ -46,6 +47,10 @@ std::string rangeHeader(unsigned start, unsigned length) {
         std::snprintf(text, sizeof(text), "Range: bytes=%u-\r\n", start);
     }
     return text;
+}
+
+uint64_t rangeByteCount(unsigned length) {
+    return length == 0 ? 0 : uint64_t{length} + 1;
 }
 
 std::string contentLengthHeader(unsigned length) {
@@ -101,14 +106,34 @@ unsigned nextReadBlockSize(unsigned bytesReceived, uint64_t elapsedMs, unsigned 
     return std::max(kMinAdaptiveBlock, limited);
 }
 
-unsigned readReserveSize(unsigned bodyLength, unsigned available, unsigned blockSize) {
-    const unsigned long long needed = std::max(available, blockSize);
-    const unsigned long long room = UINT_MAX - static_cast<unsigned long long>(bodyLength);
+unsigned readReserveSize(unsigned bodyLength, unsigned available, unsigned blockSize,
+                         uint64_t maxLength) {
+    const uint64_t needed = std::max(available, blockSize);
+    uint64_t room = UINT_MAX - uint64_t{bodyLength};
+    if (maxLength != 0)
+        room = std::min(room, maxLength > bodyLength ? maxLength - bodyLength : 0);
     if (needed > room)
         return 0;
-    const unsigned long long wanted =
-        std::max(needed, static_cast<unsigned long long>(bodyLength / 2));
+    const uint64_t wanted = std::max(needed, uint64_t{bodyLength / 2});
     return static_cast<unsigned>(std::min(wanted, room));
+}
+
+unsigned announcedReserveSize(std::optional<uint64_t> announced, unsigned largestRead,
+                              uint64_t maxLength) {
+    if (!announced)
+        return 0;
+    const uint64_t body = maxLength != 0 ? std::min(*announced, maxLength) : *announced;
+    if (body == 0 || body > kMaxAnnouncedRoom)
+        return 0;
+    const uint64_t room = body + std::min(uint64_t{largestRead}, body);
+    return static_cast<unsigned>(maxLength != 0 ? std::min(room, maxLength) : room);
+}
+
+unsigned countWithin(unsigned count, uint64_t bodyLength, uint64_t maxLength) {
+    if (maxLength == 0)
+        return count;
+    const uint64_t room = maxLength > bodyLength ? maxLength - bodyLength : 0;
+    return static_cast<unsigned>(std::min<uint64_t>(count, room));
 }
 
 std::optional<uint64_t> parseContentLength(const std::string& text) {

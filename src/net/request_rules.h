@@ -28,6 +28,9 @@ const char* verbText(int verb);
 // "Range: bytes=%u-\r\n" when `length` is 0. The end is computed in 64 bits
 // so a range near 4 GiB does not wrap.
 std::string rangeHeader(unsigned start, unsigned length);
+// The bytes that range asks for: length + 1, as the end is inclusive; 0 (all
+// from the start) for the open-ended form.
+uint64_t rangeByteCount(unsigned length);
 
 // "Content-Length: %u\r\n".
 std::string contentLengthHeader(unsigned length);
@@ -61,9 +64,24 @@ unsigned nextReadBlockSize(unsigned bytesReceived, uint64_t elapsedMs, unsigned 
 
 // How much room to make before a read: at least max(available, blockSize)
 // bytes; while the body grows by small reads, half its current length more,
-// so a long body is not copied once per block. 0 when nothing fits in 32
-// bits.
-unsigned readReserveSize(unsigned bodyLength, unsigned available, unsigned blockSize);
+// so a long body is not copied once per block, but never room beyond
+// `maxLength` bytes in all (0: no limit). 0 when the read does not fit in 32
+// bits or within maxLength.
+unsigned readReserveSize(unsigned bodyLength, unsigned available, unsigned blockSize,
+                         uint64_t maxLength);
+
+// The room to give a body before its first read, when its head announced
+// `announced` bytes (a plain body): all of it at once, so it is never
+// copied, plus what the last read may ask for beyond it (`largestRead`),
+// never more than `maxLength` in all (0: no limit). 0 (let the reads grow
+// it) without an announced length, or for more than 1 GiB: a header alone
+// must not make the transport take that much.
+unsigned announcedReserveSize(std::optional<uint64_t> announced, unsigned largestRead,
+                              uint64_t maxLength);
+
+// `count`, lowered so that a body of `bodyLength` bytes does not grow past
+// `maxLength` (0: no limit).
+unsigned countWithin(unsigned count, uint64_t bodyLength, uint64_t maxLength);
 
 // A Content-Length value: decimal digits only (surrounding blanks allowed),
 // nothing for anything else or a value beyond 64 bits.

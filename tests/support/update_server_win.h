@@ -6,6 +6,8 @@
 // wire. A watchdog (timeout(1)) ends a server whose test died.
 #pragma once
 
+#include "net/internet_handle_win.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -116,6 +118,33 @@ public:
                 return;
             ::Sleep(kPollMs);
         }
+    }
+
+    // Replaces the rules of the running server (its control endpoint, plain
+    // HTTP only); true when the server took them.
+    bool configure(const std::string& faultsJson) const {
+        using NetEx::CInternetHandle;
+        const CInternetHandle session(
+            ::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+        const CInternetHandle connection(
+            session
+                ? ::InternetConnectA(session.get(), "127.0.0.1", static_cast<INTERNET_PORT>(nPort),
+                                     nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)
+                : nullptr);
+        const CInternetHandle request(
+            connection ? ::HttpOpenRequestA(connection.get(), "POST", "/__control/config", nullptr,
+                                            nullptr, nullptr,
+                                            INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
+                       : nullptr);
+        std::string body = faultsJson;
+        DWORD status = 0;
+        DWORD size = sizeof(status);
+        return sScheme == "http" && request &&
+               ::HttpSendRequestA(request.get(), nullptr, 0, body.data(),
+                                  static_cast<DWORD>(body.size())) &&
+               ::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                &status, &size, nullptr) &&
+               status == 200;
     }
 
     unsigned port() const { return nPort; }

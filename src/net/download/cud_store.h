@@ -3,13 +3,11 @@
 // cud_store_win.h, tests an in-memory one.
 #pragma once
 
-#include <cstddef>
+#include "net/download/document_sizes.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// CUD data are a few kilobytes; anything much larger is not ours.
-inline constexpr size_t kMaxCudFileBytes = 1u << 20;
 
 enum class ECudReadResult { eOk, eCannotOpen, eTooLarge };
 enum class ECudWriteResult { eOk, eCannotOpen, eShortWrite };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,11 +39,20 @@ enum class EDoneAction {
     Fail,     // ReportFailure
     Redirect, // FollowRedirect
     Deliver,  // the kind's notification
+    // The request refused the answer (kErrorSourceAnswer) and kept no body:
+    Damaged, // a document over its size: its slot gets the empty body, the
+             // way of a damaged document of its kind
+    Refused, // anything else (a range other than the asked one, a maintenance
+             // page over its size): ReportFailure, without a body
 };
 
 // What a finished request leads to: an error or a status outside 200 to
 // 399 is a failure, 300 to 399 a redirect.
 EDoneAction classifyRequestDone(int kind, int errorSource, unsigned errorCode, int httpStatus);
+
+// The longest body kept of a 2xx answer of `kind` (document_sizes.h); 0
+// for no limit. A package range is bounded by its Range header instead.
+uint64_t maxAnswerBody(int kind);
 
 // Whether a redirect answer may be followed: it names a place, and this
 // download has not been redirected more than kMaxRedirects times.
@@ -56,7 +66,8 @@ struct SFailurePlan {
     // The answer body is the server's explanation (a maintenance page).
     bool keepAnswerText = false;
 };
-SFailurePlan planFailure(int kind, unsigned kbFileSize, int httpStatus);
+// `refused`: the request refused the answer and kept nothing of it.
+SFailurePlan planFailure(int kind, unsigned kbFileSize, int httpStatus, bool refused);
 
 // The probe's Content-Length from a captured response head (status line
 // and headers); kFileSizeUnknown when there is none, it is zero, or the
@@ -69,5 +80,20 @@ std::string cacheBreakerArg(int64_t millisecondsSinceEpoch);
 
 // "<path> (begin: <begin>, length: <length>)" for the run log.
 std::string rangeLogText(const std::string& path, unsigned begin, unsigned length);
+
+// The value of the header `name` in a captured response head; nothing when
+// the head cannot be read or has no such header.
+std::optional<std::string> headerValue(std::string_view head, std::string_view name);
+
+// The run-log line of an answer the request refused: the path, the status,
+// and why: the Content-Range received (a package range asked from byte
+// `rangeBegin`), or the size the answer went beyond.
+std::string refusedAnswerText(int kind, const std::string& path, int httpStatus,
+                              const std::optional<std::string>& contentRange, uint64_t rangeBegin);
+
+// The run-log line of a package range answered with the whole package
+// (status `httpStatus`, not 206), of which the first `kept` bytes were the
+// asked ones.
+std::string ignoredRangeText(int httpStatus, unsigned kept);
 
 } // namespace NetEx

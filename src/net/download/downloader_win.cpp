@@ -3,6 +3,7 @@
 #include "app/log/log_file_io_win.h"
 #include "app/log/run_log_win.h"
 #include "net/context_httx_win.h"
+#include "net/download/document_sizes.h"
 #include "net/request_httx_win.h"
 #include "net/request_rules.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr const char* kAcceptXml = "Accept: application/xml\r\n";
 constexpr const char* kAcceptCompressed = "Accept-Encoding: gzip, deflate\r\n";
+constexpr int kStatusPartialContent = 206;
 
 bool isEmptyText(const char* text) {
     return text == nullptr || *text == '\0';
@@ -56,9 +58,12 @@ std::unique_ptr<CRequestHttx> CDownloader::newRequest(int kind, const std::strin
     std::unique_ptr<CRequestHttx> request;
     if (!CreateRequest(request))
         return nullptr;
+    // A package range's head names the range it brings, for the log of an
+    // answer that is not the asked one.
     request->Setup(contextId, kind, path.c_str(), true, verb, 0, kDownloadFlags,
-                   kDownloadSecurityFlags, readBlock, false, kind == eDownload_KB, nullptr,
-                   nullptr);
+                   kDownloadSecurityFlags, readBlock, false,
+                   kind == eDownload_KB || kind == eDownload_Update, nullptr, nullptr);
+    request->SetBodyLimits(maxAnswerBody(kind), kMaxMaintenancePageBytes);
     request->AddHeader(kAcceptXml);
     return request;
 }
@@ -137,6 +142,7 @@ bool CDownloader::DownloadUpdate(const char* url, int, unsigned begin, unsigned 
     if (!request)
         return false;
     request->AddRange(begin, length);
+    rangeBegin = begin;
     if (!partArgument.empty())
         request->SetArgs(partArgument.c_str());
     logLine("CDownloader::DownloadUpdate: " +
@@ -191,7 +197,21 @@ void CDownloader::ProcessRequestDone(std::unique_ptr<IRequestHttx> request) {
     case EDoneAction::Deliver:
         deliver(*request);
         break;
+    case EDoneAction::Damaged:
+        logRefusal(*request);
+        deliver(*request);
+        break;
+    case EDoneAction::Refused:
+        logRefusal(*request);
+        ReportFailure(*request);
+        break;
     }
+}
+
+void CDownloader::logRefusal(IRequestHttx& request) {
+    logLine(refusedAnswerText(
+        request.GetRequestId(), request.GetRelativeUrl().GetRequestPath(), request.GetHttpStatus(),
+        headerValue(bufferText(request.GetResponseHeaders()), "Content-Range"), rangeBegin));
 }
 
 void CDownloader::deliver(IRequestHttx& request) {
@@ -219,6 +239,8 @@ void CDownloader::deliver(IRequestHttx& request) {
         notify->OnUpdateXmlReceived(body);
         break;
     case eDownload_Update:
+        if (request.GetHttpStatus() != kStatusPartialContent)
+            logLine(ignoredRangeText(request.GetHttpStatus(), body->GetLength()));
         notify->OnFilePartReceived(body, false);
         break;
     default:
@@ -259,7 +281,8 @@ void CDownloader::FollowRedirect(IRequestHttx& request) {
 void CDownloader::ReportFailure(IRequestHttx& request) {
     const int kind = request.GetRequestId();
     const int status = request.GetHttpStatus();
-    const SFailurePlan plan = planFailure(kind, kbFileSize, status);
+    const SFailurePlan plan =
+        planFailure(kind, kbFileSize, status, request.GetErrorSource() == kErrorSourceAnswer);
     if (plan.fetchWithoutSize) {
         kbFileSize = kFileSizeUnknown;
         if (!DownloadKB(kbUrl.c_str()))

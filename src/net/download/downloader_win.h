@@ -96,6 +96,8 @@ private:
     void onSizeProbed(IRequestHttx& request);
     void FollowRedirect(IRequestHttx& request);
     void ReportFailure(IRequestHttx& request);
+    // The run-log line of an answer the request refused.
+    void logRefusal(IRequestHttx& request);
     // A follow-up request of the download in flight could not be sent.
     void reportNotSent(int kind);
     void logLine(const std::string& text);
@@ -112,6 +114,8 @@ private:
     unsigned contextBlockLimit = kDownloaderBlockLimit;
     // Read and cleared on the transport thread by OnError.
     std::atomic<int> currentKind{eDownload_None};
+    // Where the package range in flight begins.
+    uint64_t rangeBegin = 0;
     unsigned kbReceived = 0;
     unsigned kbFileSize = kFileSizeNotProbed;
     std::string kbUrl;

@@ -166,10 +166,10 @@ CRarReader::EBlockResult CRarReader::readBlock(int position, RarBlockHeader& blo
     return eBlock_Read;
 }
 
-bool CRarReader::ExtractNext() {
+bool CRarReader::ExtractNext(uint64_t maxFileSize) {
     output.Clear();
-    CBufferEntrySink sink(output, 0, kMaxFileSize);
-    return extractNext(Target{sink, kEntryChunkSize, kMaxFileSize});
+    CBufferEntrySink sink(output, 0, maxFileSize);
+    return extractNext(Target{sink, kEntryChunkSize, maxFileSize});
 }
 
 bool CRarReader::ExtractNextTo(IEntrySink& sink, size_t chunkSize) {

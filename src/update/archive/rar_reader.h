@@ -29,8 +29,8 @@ public:
     // keeps names as stored; Windows installs the OEM to ANSI conversion.
     using NameConversion = std::string (*)(const std::string& stored);
 
-    // ExtractNext refuses larger files rather than reserving memory for them:
-    // a header may lie.
+    // ExtractNext refuses larger files by default rather than reserving
+    // memory for them: a header may lie.
     static constexpr uint64_t kMaxFileSize = 256ull << 20;
 
     CRarReader() = default;
@@ -47,9 +47,10 @@ public:
     // GetOutput(); a directory comes with a name ending in '\\' and no bytes;
     // true with an empty name at the end of the archive. False for a damaged
     // block, an encrypted or split entry, a method or unpack version the
-    // decompressor cannot decode, and a CRC mismatch; every later call then
-    // fails too.
-    bool ExtractNext();
+    // decompressor cannot decode, a CRC mismatch, and a file larger than
+    // `maxFileSize` (by its header or by what it unpacks to); every later
+    // call then fails too.
+    bool ExtractNext(uint64_t maxFileSize = kMaxFileSize);
     // The same walk, but a file's bytes go to `sink` in pieces of at most
     // `chunkSize` bytes and GetOutput() stays empty: no size limit but the
     // header's, memory bounded by the chunk size. The CRC is compared after

@@ -8,8 +8,9 @@
 
 inline constexpr const wchar_t* kManifestFileName = L"update.xml";
 
-// The largest previous manifest read back: the size accepted from the
-// server, so a damaged or foreign file cannot make us allocate without bound.
+// The largest manifest text: unpacked from the server's archive (zip or
+// RAR alike) and read back from the install folder, so a damaged or foreign
+// file cannot make us allocate without bound.
 inline constexpr uint64_t kMaxManifestFileSize = 64u << 20;
 
 // Reads the whole "update.xml" of `installFolder` into `text`. False, with

@@ -3,14 +3,13 @@
 #include "base/mem_read_stream.h"
 #include "update/archive/rar_reader.h"
 #include "update/archive/zip_file.h"
+#include "update/manifest/manifest_file.h"
 
 #include <climits>
 #include <cstring>
 #include <memory>
 
 namespace {
-
-constexpr uint32_t kMaxManifestSize = 64u << 20;
 
 bool isRar(const uint8_t* body, size_t size) {
     return size > 3 && std::memcmp(body, "Rar!", 4) == 0;
@@ -22,7 +21,9 @@ bool extractFromRar(const uint8_t* body, size_t size, std::string& text, std::st
         error = "update.rxml: not a RAR archive: " + reader.GetLastErrorText();
         return false;
     }
-    while (reader.ExtractNext()) {
+    // The same bound as for the zip member: the header's size is the
+    // server's word.
+    while (reader.ExtractNext(kMaxManifestFileSize)) {
         const std::string& name = reader.GetCurrentName();
         if (name.empty())
             break;
@@ -48,7 +49,7 @@ bool extractFromZip(const uint8_t* body, size_t size, std::string& text, std::st
     }
     // The central record's size is the server's word: bound it before
     // allocating.
-    if (zip.GetEntrySize(index) > kMaxManifestSize) {
+    if (zip.GetEntrySize(index) > kMaxManifestFileSize) {
         error = "update.rxml: update.xml is too large";
         return false;
     }

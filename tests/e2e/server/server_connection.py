@@ -13,12 +13,14 @@ import time
 import traceback
 
 import server_pages
-from server_answers import Answer, Pacer, file_answer, json_answer, text_answer
+from server_answers import Answer, Pacer, file_answer, filler_answer, json_answer, text_answer
 from server_http import HttpError, find_head_end, parse_head, parse_target
 
 CONTROL_PREFIX = "/__control/"
 MAX_REQUEST_BODY = 1 << 20
 CHUNK = 64 * 1024
+# Whole periods of the filler pattern, so every chunk starts at byte 0 of it.
+FILLER_BLOCK = bytes(index % 251 for index in range(251 * (CHUNK // 251)))
 HANDSHAKE_TIMEOUT = 10.0
 DRAIN_SECONDS = 2.0
 
@@ -240,6 +242,8 @@ class Connection:
             location = rule.redirect.replace("{base}", self.server.base_url)
             location = location.replace("{port}", str(self.server.port))
             return text_answer(rule.status, location, headers=[("Location", location)])
+        if rule is not None and rule.filler is not None:
+            return filler_answer(rule.status or 200, rule.filler, rule.corrupt)
         if rule is not None and rule.status is not None:
             data, kind = rule.status_body()
             return Answer(rule.status, [("Content-Type", kind)], data, corrupt=rule.corrupt)
@@ -247,7 +251,13 @@ class Connection:
         if file_path is None:
             return text_answer(404)
         gzip_allowed = self.server.rules.gzip_allowed(path)
-        return file_answer(request, file_path, gzip_allowed, rule.corrupt if rule else None)
+        return file_answer(
+            request,
+            file_path,
+            gzip_allowed,
+            rule.corrupt if rule else None,
+            rule is not None and rule.ignore_range,
+        )
 
     # Sending.
 
@@ -296,6 +306,10 @@ class Connection:
         return False
 
     def _body_chunks(self, answer):
+        if answer.filler:
+            for offset in range(0, answer.length, len(FILLER_BLOCK)):
+                yield offset, FILLER_BLOCK[: answer.length - offset]
+            return
         if answer.file_path is None:
             data = answer.data[answer.start : answer.start + answer.length]
             for offset in range(0, len(data), CHUNK):

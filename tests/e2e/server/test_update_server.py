@@ -477,8 +477,22 @@ def test_no_length_leaves_out_content_length_and_closes_after_the_body(server):
         ),
         ({"delay": 0.1}, 200, PKG, None),
         ({"methods": ["HEAD"], "status": 500}, 200, PKG, None),
+        (
+            {"status": 206, "body": "abc", "headers": {"Content-Range": "bytes 7-9/1000"}},
+            206,
+            b"abc",
+            ("content-range", "bytes 7-9/1000"),
+        ),
     ],
-    ids=["body", "default-body", "extra-header", "content-type", "delay", "other-method"],
+    ids=[
+        "body",
+        "default-body",
+        "extra-header",
+        "content-type",
+        "delay",
+        "other-method",
+        "hostile-range",
+    ],
 )
 def test_status_answers(server, rule, status, body, header):
     server.set_rules([dict(rule, path="/game.pkg")])
@@ -488,6 +502,40 @@ def test_status_answers(server, rule, status, body, header):
         assert got_body == body
     if header is not None:
         assert headers[header[0]] == header[1]
+
+
+def test_ignore_range_answers_the_whole_file(server):
+    server.set_rules([{"path": "/game.pkg", "ignore_range": True}])
+    answer = raw_get(server.port, "/game.pkg", "Range: bytes=10-19\r\n")
+    assert (answer.status, answer.body, answer.end) == (200, PKG, "complete")
+    assert "content-range" not in answer.headers
+
+
+@pytest.mark.parametrize("status", [None, 503])
+@pytest.mark.parametrize("no_length", [False, True])
+def test_filler_answers_generated_bytes_without_a_file(server, no_length, status):
+    size = 70000
+    rule = {"path": "/nowhere.bin", "filler": size, "no_length": no_length}
+    if status is not None:
+        rule["status"] = status
+    server.set_rules([rule])
+    got, headers, body = fetch(server, "/nowhere.bin", headers={"Range": "bytes=5-9"})
+    assert (got, body) == (status or 200, bytes(index % 251 for index in range(size)))
+    assert headers.get("content-length") == (None if no_length else str(size))
+
+
+def test_huge_filler_ends_when_the_client_leaves(server):
+    size = 1 << 40
+    server.set_rules([{"path": "/huge.bin", "filler": size}])
+    with socket.create_connection(("127.0.0.1", server.port), timeout=10) as sock:
+        sock.sendall(b"GET /huge.bin HTTP/1.1\r\nHost: x\r\n\r\n")
+        data = b""
+        while len(data) < 100000:
+            data += sock.recv(65536)
+    assert data.startswith(b"HTTP/1.1 200 ")
+    entry = server.wait_for_requests("/huge.bin")[0]
+    assert (entry["length"], entry["outcome"]) == (size, "client-gone")
+    assert entry["sent"] < size
 
 
 REPLACE_SPAN = {"mode": "replace", "offset": 10, "length": 5, "byte": 0x41}
@@ -593,6 +641,9 @@ def test_faults_change_at_run_time_through_the_control_endpoint(server):
         {"path": "/a", "headers": {"X": "a\r\nInjected: 1"}},
         {"path": "/a", "headers": {"X": 1}},
         {"path": "/a", "headers": {"Bad Name": "x"}},
+        {"path": "/a", "filler": 10, "body": "text", "status": 200},
+        {"path": "/a", "filler": -1},
+        {"path": "/a", "ignore_range": "yes"},
     ],
 )
 def test_invalid_rules_are_refused(server, rule):

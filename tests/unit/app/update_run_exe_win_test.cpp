@@ -6,10 +6,7 @@
 
 #include "support/launcher_watch_win.h"
 #include "support/links_win.h"
-#include "support/release_win.h"
-#include "support/temp_folder_win.h"
-#include "support/update_run_win.h"
-#include "support/update_server_win.h"
+#include "support/update_run_fixture_win.h"
 
 #include <gtest/gtest.h>
 
@@ -24,17 +21,16 @@
 
 namespace {
 
-using testwin::CTempFolder;
-using testwin::CUpdateServer;
+using testwin::kLivePath;
+using testwin::kServerDataPath;
 using testwin::SClientFile;
 using testwin::SLauncherRun;
+using testwin::SRelease;
 
-const char kLivePath[] = "/skyreach/live/";
 const char kCorePath[] = "/skyreach/live/core.pkg";
 const char kDataPath[] = "/skyreach/live/data.pkg";
 const char kMediaPath[] = "/skyreach/live/media.pkg";
 const char kManifestPath[] = "/skyreach/live/update.rxml";
-const char kServerDataPath[] = "/skyreach/cud.xml";
 
 // Just over one range of 16 MiB: the package takes two requests.
 constexpr size_t kWorldSize = (16u << 20) + (1u << 20) + 12345;
@@ -83,13 +79,6 @@ std::string layoutFor(const std::string& clientVersion) {
            "  add media\n";
 }
 
-// A published release: the client folder it was made from (what an install
-// is verified against) and the files the server holds.
-struct SRelease {
-    std::wstring client;
-    std::map<std::string, std::string> files;
-};
-
 // The manifest's attributes of a package with these bytes.
 std::string packAttributes(const std::string& name, const std::string& bytes) {
     return "file=\"" + name + "\" crc=\"" +
@@ -108,74 +97,14 @@ ZipWriterEntry zipEntry(const std::string& name, const std::string& bytes) {
     return {name, std::vector<uint8_t>(bytes.begin(), bytes.end())};
 }
 
-class UpdateRunExe : public testing::Test {
+class UpdateRunExe : public testwin::UpdateRunFixture {
 protected:
-    // Nested, so that "..\..\" from the install folder stays inside `work`.
-    UpdateRunExe() : install(work / L"site\\games\\install") {}
-
-    // Writes the client folder `name` below `work` and publishes it.
     SRelease publish(const std::wstring& name, const std::vector<SClientFile>& files,
                      const std::string& clientVersion = "1.0.0.1") {
-        SRelease release{work / name, {}};
-        EXPECT_TRUE(testwin::writeClientFolder(release.client, files));
-        const testwin::SPublished published =
-            testwin::publishRelease(release.client, layoutFor(clientVersion), server, kLivePath);
-        EXPECT_TRUE(published.ok()) << published.run.output;
-        release.files = published.files;
-        return release;
-    }
-
-    void serve(const std::string& name, const std::string& bytes) {
-        ASSERT_TRUE(server.writeFile(kLivePath + name, bytes));
-    }
-
-    void startServer(const std::string& faultsJson = {}) {
-        ASSERT_TRUE(server.start({false, faultsJson})) << server.output();
-    }
-
-    std::string liveUrl() const { return server.baseUrl() + "/"; }
-
-    // The launcher's data-update address is on the test server too, and its
-    // answer brings no new servers: the ladder then ends in the box with the
-    // failed request's own error rather than a name resolution failure.
-    void makeInstallFolder(const std::vector<std::string>& serverUrls) {
-        std::string data = "<ClientUpdateData><Face id=\"skyreach\"><LoginURLs>";
-        for (const std::string& url : serverUrls)
-            data += "<URL>" + url + "</URL>";
-        ASSERT_TRUE(
-            server.writeFile(kServerDataPath, data + "</LoginURLs></Face></ClientUpdateData>"));
-        ASSERT_TRUE(testwin::makePortableLauncher(install, serverUrls, kLivePath,
-                                                  server.baseUrl() + kServerDataPath));
-    }
-
-    SLauncherRun run(const testwin::CMessageBoxWatcher::AnswerPolicy& answer = {},
-                     const std::function<void(DWORD)>& whileRunning = {},
-                     const std::wstring& arguments = L"") {
-        SLauncherRun r = testwin::runLauncherIn(install, answer, whileRunning, arguments);
-        EXPECT_TRUE(r.process.started);
-        EXPECT_FALSE(r.process.timedOut) << r.log;
-        return r;
-    }
-
-    // A run that ended the update: exit 0, the end of an update in its log,
-    // tmp\ gone, and every file identical to the release.
-    void expectCompleted(const SLauncherRun& r, const SRelease& release) {
-        EXPECT_EQ(r.process.exitCode, 0u);
-        EXPECT_TRUE(
-            testwin::inOrder(r.log, {"Finish unpack thread .. OK", "processAfterDownload();",
-                                     "Client launch: not available in this version of the "
-                                     "launcher"}));
-        EXPECT_FALSE(std::filesystem::exists(install + L"\\tmp"));
-        const testwin::SLinuxRun verified = testwin::verifyInstall(release.client, install);
-        EXPECT_TRUE(verified.finished) << verified.output;
-        EXPECT_EQ(verified.exitCode, 0) << verified.output;
+        return publishLayout(name, files, layoutFor(clientVersion));
     }
 
     SLauncherRun interruptThenResume(const std::function<bool(DWORD)>& interrupt);
-
-    CTempFolder work;
-    CUpdateServer server;
-    std::wstring install;
 };
 
 TEST_F(UpdateRunExe, FreshInstallThenAnUpdateFetchesOnlyWhatChanged) {

@@ -102,6 +102,14 @@ inline std::string patternBytes(size_t size) {
     return bytes;
 }
 
+// The test server's filler answer: byte p is p % 251.
+inline std::string fillerBytes(size_t count) {
+    std::string bytes(count, '\0');
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
 class TransportFixture : public testing::Test {
 protected:
     void SetUp() override {

@@ -168,6 +168,27 @@ TEST(RequestCopy, KeepsRequestSideAndStartsFresh) {
     EXPECT_EQ(text(pattern.GetRequestBody()), "body");
 }
 
+// The follow-up of a redirect asks for the same range, so it must judge its
+// answer by the same limits.
+TEST(RequestAnswerLimits, RangeBoundsTheBodyAndCopiesKeepTheLimits) {
+    CTestRequest pattern;
+    pattern.SetBodyLimits(0, 1u << 20);
+    pattern.AddRange(16777217, 16u << 20);
+    const CTestRequest copy(pattern);
+    const CTestRequest* const requests[] = {&pattern, &copy};
+    for (const CTestRequest* r : requests) {
+        const SAnswerLimits& limits = r->GetAnswerLimits();
+        EXPECT_TRUE(limits.range);
+        EXPECT_EQ(limits.rangeStart, 16777217u);
+        EXPECT_EQ(limits.maxBody, (16u << 20) + 1);
+        EXPECT_EQ(limits.maxErrorBody, 1u << 20);
+    }
+    CTestRequest openEnded;
+    openEnded.AddRange(1000, 0);
+    EXPECT_EQ(openEnded.GetAnswerLimits().maxBody, 0u) << "all from the start";
+    EXPECT_EQ(openEnded.GetAnswerLimits().rangeStart, 1000u);
+}
+
 TEST(RequestStatus, RedirectRange) {
     for (const int status : {299, 300, 302, 399, 400}) {
         CTestRequest r;

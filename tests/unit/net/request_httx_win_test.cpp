@@ -3,6 +3,7 @@
 #include "net_test_client_win.h"
 
 #include "net/request_rules.h"
+#include "support/process_memory_win.h"
 
 namespace {
 
@@ -206,6 +207,112 @@ TEST_F(RequestTest, RedirectIsReportedNotFollowedAndCountedAlongCopies) {
     EXPECT_EQ(arrived->GetHttpStatus(), 200);
     EXPECT_EQ(arrived->GetRedirectCount(), 1);
     EXPECT_TRUE(bodyText(*arrived) == file);
+}
+
+// Announced by the server, streamed from nothing. Paced: Wine's WinINet,
+// closing a request whose body is not read to its end, reads on as long as
+// bytes are waiting, and a loopback server at full speed keeps that up for
+// hundreds of MB.
+constexpr long long kHugeAnswer = 2147483648LL;
+// Far below the huge answer: what a process that held it would show.
+constexpr uint64_t kFarBelowHuge = 1ull << 30;
+
+// The verdict the transport side recorded.
+EAnswerVerdict verdictOf(IRequestHttx& request) {
+    return dynamic_cast<CRequestHttx&>(request).GetAnswerVerdict();
+}
+
+TEST_F(RequestTest, RangeAnswerIsTheAskedRangeOrNothing) {
+    ASSERT_TRUE(server.writeFile("/ignored.pkg", file));
+    ASSERT_TRUE(start(R"({"rules": [
+        {"path": "/whole.bin", "filler": 2147483648, "rate": 4000000},
+        {"path": "/ignored.pkg", "ignore_range": true},
+        {"path": "/shifted.pkg", "status": 206, "body": "xyz",
+         "headers": {"Content-Range": "bytes 7-9/300000"}},
+        {"path": "/garbled.pkg", "status": 206, "body": "xyz",
+         "headers": {"Content-Range": "bytes 1000-1002/300000 junk"}}]})"));
+    struct Case {
+        const char* path;
+        unsigned start;
+        unsigned length;
+        int status;
+        EAnswerVerdict verdict;
+        std::string body;
+    };
+    const Case cases[] = {
+        // A server that ignores ranges: at offset 0 its first bytes are the
+        // asked ones, and only those are read of the 2 GB.
+        {"/whole.bin", 0, 5000, 200, EAnswerVerdict::eAccept, fillerBytes(5001)},
+        {"/ignored.pkg", 0, 5000, 200, EAnswerVerdict::eAccept, file.substr(0, 5001)},
+        {"/ignored.pkg", 1000, 5000, 200, EAnswerVerdict::eWholeBody, ""},
+        {"/shifted.pkg", 1000, 5000, 206, EAnswerVerdict::eWrongRange, ""},
+        {"/shifted.pkg", 7, 5000, 206, EAnswerVerdict::eAccept, "xyz"},
+        {"/garbled.pkg", 1000, 2, 206, EAnswerVerdict::eWrongRange, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.path << " from " << c.start);
+        auto request =
+            fetch(kContextId, c.path, [&](CRequestHttx& r) { r.AddRange(c.start, c.length); });
+        ASSERT_TRUE(request);
+        EXPECT_EQ(request->GetHttpStatus(), c.status);
+        EXPECT_EQ(request->GetErrorCode(), 0u);
+        EXPECT_EQ(verdictOf(*request), c.verdict);
+        EXPECT_EQ(request->GetErrorSource(),
+                  c.verdict == EAnswerVerdict::eAccept ? kErrorSourceNone : kErrorSourceAnswer);
+        EXPECT_TRUE(bodyText(*request) == c.body) << "body of " << request->GetBodyLength();
+    }
+    // The rest of the 2 GB was never read: the connection was dropped.
+    const auto whole = server.entries("/whole.bin");
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].length, kHugeAnswer);
+    EXPECT_EQ(whole[0].outcome, "client-gone");
+    EXPECT_LT(whole[0].sent, kHugeAnswer / 2);
+}
+
+TEST_F(RequestTest, OversizedAnswerIsRefusedWithoutBeingHeld) {
+    constexpr uint64_t kCap = 64u << 20;
+    constexpr uint64_t kPageCap = 1u << 20;
+    ASSERT_TRUE(start(R"({"rules": [
+        {"path": "/announced.rxml", "filler": 2147483648, "rate": 4000000},
+        {"path": "/unannounced.rxml", "filler": 83886080, "no_length": true},
+        {"path": "/fits.rxml", "filler": 67108864, "no_length": true},
+        {"path": "/busy", "status": 503, "filler": 2147483648, "rate": 4000000},
+        {"path": "/busy-unannounced", "status": 503, "filler": 2097152, "no_length": true}]})"));
+    struct Case {
+        const char* path;
+        int status;
+        EAnswerVerdict verdict;
+        unsigned body;
+    };
+    const Case cases[] = {
+        {"/announced.rxml", 200, EAnswerVerdict::eTooLarge, 0},
+        {"/unannounced.rxml", 200, EAnswerVerdict::eTooLarge, 0},
+        {"/fits.rxml", 200, EAnswerVerdict::eAccept, static_cast<unsigned>(kCap)},
+        {"/busy", 503, EAnswerVerdict::eTooLarge, 0},
+        {"/busy-unannounced", 503, EAnswerVerdict::eTooLarge, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto request =
+            fetch(kContextId, c.path, [&](CRequestHttx& r) { r.SetBodyLimits(kCap, kPageCap); });
+        ASSERT_TRUE(request);
+        EXPECT_EQ(request->GetHttpStatus(), c.status);
+        EXPECT_EQ(verdictOf(*request), c.verdict);
+        EXPECT_EQ(request->GetBodyLength(), c.body);
+        EXPECT_EQ(request->GetErrorSource(),
+                  c.verdict == EAnswerVerdict::eAccept ? kErrorSourceNone : kErrorSourceAnswer);
+    }
+    // An announced length over the cap is refused before its body is read.
+    for (const char* path : {"/announced.rxml", "/busy"}) {
+        const auto log = server.entries(path);
+        ASSERT_EQ(log.size(), 1u) << path;
+        EXPECT_EQ(log[0].length, kHugeAnswer) << path;
+        EXPECT_LT(log[0].sent, kHugeAnswer / 2) << path;
+    }
+    testwin::SPeakMemory peak;
+    ASSERT_TRUE(testwin::readPeakMemory(::GetCurrentProcess(), peak));
+    EXPECT_LT(peak.workingSet, kFarBelowHuge);
+    EXPECT_LT(peak.committed, kFarBelowHuge);
 }
 
 class HttpsRequestTest : public RequestTest {};

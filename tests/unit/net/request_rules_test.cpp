@@ -26,6 +26,13 @@ TEST(RangeHeader, ClosedEndIsStartPlusLengthOpenEndedWithoutLength) {
     }
 }
 
+TEST(RangeHeader, AsksForLengthPlusOneBytesAsTheEndIsInclusive) {
+    EXPECT_EQ(rangeByteCount(5000), 5001u);
+    EXPECT_EQ(rangeByteCount(16u << 20), (16u << 20) + 1);
+    EXPECT_EQ(rangeByteCount(UINT_MAX), uint64_t{UINT_MAX} + 1);
+    EXPECT_EQ(rangeByteCount(0), 0u) << "open-ended";
+}
+
 TEST(RequestHeaders, ContentLengthAndVerbs) {
     EXPECT_EQ(contentLengthHeader(0), "Content-Length: 0\r\n");
     EXPECT_EQ(contentLengthHeader(UINT_MAX), "Content-Length: 4294967295\r\n");
@@ -95,22 +102,65 @@ TEST(AdaptiveRead, AimsAtOneSecondAtMostDoublingWithinLimits) {
     }
 }
 
-TEST(ReadReserve, CoversTheReadAndGrowsGeometrically) {
+TEST(ReadReserve, CoversTheReadAndGrowsGeometricallyWithinTheLimit) {
+    constexpr uint64_t kRange = (16u << 20) + 1;
     struct Case {
         unsigned length;
         unsigned available;
         unsigned block;
+        uint64_t limit;
         unsigned expected;
     };
     for (const Case& c : {
-             Case{0, 100, 0, 100}, Case{0, 100, 8192, 8192},
-             Case{1u << 20, 100, 0, 1u << 19}, // half the body beats a small read
-             Case{UINT_MAX - 10, 5, 0, 10},    // capped at what 32 bits hold
-             Case{UINT_MAX - 10, 11, 0, 0},    // the read itself does not fit
+             Case{0, 100, 0, 0, 100},
+             Case{0, 100, 8192, 0, 8192},
+             Case{1u << 20, 100, 0, 0, 1u << 19}, // half the body beats a small read
+             Case{UINT_MAX - 10, 5, 0, 0, 10},    // capped at what 32 bits hold
+             Case{UINT_MAX - 10, 11, 0, 0, 0},    // the read itself does not fit
+             // The geometric step stops at the limit...
+             Case{12u << 20, 4u << 20, 0, kRange, (4u << 20) + 1},
+             Case{12u << 20, 100, 0, kRange, (4u << 20) + 1},
+             // ...and a read past it gets no room.
+             Case{16u << 20, 2, 0, kRange, 0},
+             Case{1000, 100, 0, 1000, 0},
          }) {
-        SCOPED_TRACE(testing::Message() << c.length << "+" << c.available << "/" << c.block);
-        EXPECT_EQ(readReserveSize(c.length, c.available, c.block), c.expected);
+        SCOPED_TRACE(testing::Message()
+                     << c.length << "+" << c.available << "/" << c.block << " limit " << c.limit);
+        EXPECT_EQ(readReserveSize(c.length, c.available, c.block, c.limit), c.expected);
     }
+}
+
+TEST(ReadReserve, AnnouncedBodyGetsItsRoomButNeverMoreThanTheLimit) {
+    constexpr uint64_t kRange = (16u << 20) + 1;
+    struct Case {
+        const char* name;
+        std::optional<uint64_t> announced;
+        unsigned largestRead;
+        uint64_t limit;
+        unsigned expected;
+    };
+    for (const Case& c : {
+             Case{"all of it plus the last read", 100000, 8192, 0, 108192},
+             Case{"a small body needs no more than twice itself", 100, 8192, 0, 200},
+             Case{"nothing announced", std::nullopt, 8192, 0, 0},
+             Case{"announced empty", 0, 8192, 0, 0},
+             Case{"over 1 GiB without a limit", (1u << 30) + 1, 8192, 0, 0},
+             Case{"2 GB for a range", 2147483648u, 4u << 20, kRange, kRange},
+             Case{"a range of exactly the limit", kRange, 4u << 20, kRange, kRange},
+             Case{"beyond 64 bits for a range", UINT64_MAX, 4u << 20, kRange, kRange},
+             Case{"a limit over 1 GiB", 2147483648u, 8192, 2147483649u, 0},
+         }) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(announcedReserveSize(c.announced, c.largestRead, c.limit), c.expected);
+    }
+}
+
+TEST(ReadReserve, ReadsStopAtTheLimit) {
+    EXPECT_EQ(countWithin(8192, 1000, 0), 8192u);
+    EXPECT_EQ(countWithin(8192, 1000, 5001), 4001u);
+    EXPECT_EQ(countWithin(8192, 5001, 5001), 0u);
+    EXPECT_EQ(countWithin(100, 1000, 5001), 100u);
+    EXPECT_EQ(countWithin(UINT_MAX, 0, uint64_t{UINT_MAX} + 5), UINT_MAX);
 }
 
 TEST(ContentLength, DigitsOnlyWithinSixtyFourBits) {

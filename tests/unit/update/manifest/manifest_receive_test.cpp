@@ -1,5 +1,7 @@
 #include "update/manifest/manifest_receive.h"
 
+#include "update/manifest/manifest_file.h"
+
 #include "rar_writer.h"
 #include "zip_writer.h"
 
@@ -56,6 +58,20 @@ TEST(ManifestReceive, RefusesBodiesWithoutTheMember) {
         std::string text, error;
         EXPECT_FALSE(extractManifestText(body.data(), body.size(), text, error));
         EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(text.empty());
+    }
+}
+
+// The member a RAR and a zip may carry is bounded alike: the header's size is
+// the server's word, and one byte over the bound is refused in both.
+TEST(ManifestReceive, RefusesAMemberOverTheManifestSizeInEitherArchive) {
+    const std::string huge(static_cast<size_t>(kMaxManifestFileSize) + 1, ' ');
+    const std::vector<std::vector<uint8_t>> bodies = {zipOf("update.xml", huge),
+                                                      rarOf("update.xml", huge)};
+    for (const auto& body : bodies) {
+        std::string text, error;
+        EXPECT_FALSE(extractManifestText(body.data(), body.size(), text, error));
+        EXPECT_NE(error.find("too large"), std::string::npos) << error;
         EXPECT_TRUE(text.empty());
     }
 }
