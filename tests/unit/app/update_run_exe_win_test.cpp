@@ -240,7 +240,9 @@ TEST_F(UpdateRunExe, ClosedWindowStopsTheCheckerInsideAHugeFile) {
     serve("update.rxml", zipOf({zipEntry("update.xml", xml)}));
     startServer();
     makeInstallFolder({liveUrl()});
+    // The installed client, with the manifest its update left.
     ASSERT_TRUE(testwin::writeClientFolder(install, releaseV1()));
+    ASSERT_TRUE(testwin::writeClientFolder(install, {{"update.xml", v1.files.at("update.xml")}}));
     const std::wstring huge = install + L"\\data\\huge.bin";
     ASSERT_TRUE(testwin::makeSparseFile(huge, kHugeSize));
 
