@@ -305,11 +305,13 @@ void CDownloader::reportNotSent(int kind) {
 }
 
 // Without a window a post would land in the transport thread's own queue.
+// A read step that waited and then read nothing is no progress: reported,
+// it would look like a size announcement to the KB page.
 void CDownloader::OnRequestProgress(IRequestHttx* request) {
     const int kind = request->GetRequestId();
-    if (hwnd != nullptr && (kind == eDownload_KB || kind == eDownload_Update))
-        ::PostMessageW(hwnd, eWindowsMessage_DownloaderProgress, 0,
-                       static_cast<LPARAM>(request->GetBytesReceived()));
+    const unsigned bytes = request->GetBytesReceived();
+    if (hwnd != nullptr && bytes != 0 && (kind == eDownload_KB || kind == eDownload_Update))
+        ::PostMessageW(hwnd, eWindowsMessage_DownloaderProgress, 0, static_cast<LPARAM>(bytes));
 }
 
 void CDownloader::OnRequestCompleted(std::unique_ptr<IRequestHttx> request) {
