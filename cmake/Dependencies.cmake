@@ -31,9 +31,14 @@ find_library(PICOHTTPPARSER_LIBRARY NAMES picohttpparser REQUIRED)
 add_library(picohttpparser::picohttpparser UNKNOWN IMPORTED)
 set_target_properties(picohttpparser::picohttpparser PROPERTIES IMPORTED_LOCATION ${PICOHTTPPARSER_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${PICOHTTPPARSER_INCLUDE_DIR})
+# libarchive: built from source for every tree (deps/recipes.sh), so the
+# launcher, its tests and the fuzzers decode with the same version; static,
+# and it checks RAR data with zlib's crc32.
 find_package(LibArchive REQUIRED)
+if(LAUNCHER_DEPS_PREFIX AND NOT LibArchive_LIBRARY MATCHES "^${LAUNCHER_DEPS_PREFIX}/")
+    message(FATAL_ERROR "libarchive found at ${LibArchive_LIBRARY}, not in ${LAUNCHER_DEPS_PREFIX} (run deps/build-deps.sh)")
+endif()
+set_property(TARGET LibArchive::LibArchive APPEND PROPERTY INTERFACE_LINK_LIBRARIES ZLIB::ZLIB)
 if(WIN32)
-    # The cross-built libarchive is static and checks RAR data with zlib's crc32.
     set_property(TARGET LibArchive::LibArchive APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC)
-    set_property(TARGET LibArchive::LibArchive APPEND PROPERTY INTERFACE_LINK_LIBRARIES ZLIB::ZLIB)
 endif()

@@ -20,6 +20,10 @@ NATIVE_TRIPLET=x86_64-linux-gnu
 DEB_SRC_LIST=/etc/apt/sources.list.d/launcher-deb-src.sources
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 PACKAGES=(libpng1.6 tinyxml2 openssl libarchive h2o)
+# The release whose sources a package is built from: libarchive 3.6.2 of
+# bookworm decodes some valid multi-block RAR archives wrongly, trixie's
+# does not. Every other package stays on bookworm's.
+declare -A SUITE_OF=([libarchive]=trixie)
 
 # shellcheck source=deps/recipes.sh
 source "$HERE/recipes.sh"
@@ -41,12 +45,14 @@ print_prefix() {
     exit 2
 }
 
-# deb-src twins of the deb stanzas in Debian's own source list; when that file
-# is missing (a one-line sources.list), the standard bookworm mirrors.
+# deb-src twins of the deb stanzas in Debian's own source list, and the same
+# again for the release after bookworm (one source is taken from there, see
+# SUITE_OF); when that file is missing (a one-line sources.list), the
+# standard mirrors.
 deb_src_stanzas() {
-    local sys=/etc/apt/sources.list.d/debian.sources
+    local sys=/etc/apt/sources.list.d/debian.sources bookworm
     if [[ -f $sys ]]; then
-        awk 'BEGIN { RS = ""; FS = "\n" }
+        bookworm=$(awk 'BEGIN { RS = ""; FS = "\n" }
              {
                  types = ""; body = ""; enabled = 1
                  for (i = 1; i <= NF; i++) {
@@ -57,9 +63,9 @@ deb_src_stanzas() {
                  }
                  if (enabled && types ~ /[ :]deb( |$)/ && types !~ /deb-src/)
                      printf "%sTypes: deb-src\n%s", (n++ ? "\n" : ""), body
-             }' "$sys"
+             }' "$sys")
     else
-        cat <<'EOF'
+        bookworm=$(cat <<'EOF'
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm bookworm-updates
@@ -72,7 +78,11 @@ Suites: bookworm-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
+        )
     fi
+    [[ -n $bookworm ]] || return 0
+    printf '%s\n\n' "$bookworm"
+    sed '/^Suites:/s/bookworm/trixie/g' <<<"$bookworm"
 }
 
 # Writes our deb-src list when it differs; returns 0 when it changed.
@@ -97,11 +107,14 @@ apt_update() {
         echo "apt-get update reported errors (see $DIR/logs/apt-update.log)"
 }
 
-# Versions of source package $1 in the index, newest first. For tests,
+# Versions of source package $1 in the index for its release, newest first. For tests,
 # LAUNCHER_DEPS_VERSIONS="pkg=v1,v2 ..." replaces a package's list, and a
 # "+" entry in it stands for the index's own versions.
 index_versions() {
-    apt-cache showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -u
+    apt-cache madison "$1" 2>/dev/null |
+        awk -F'|' -v suite="${SUITE_OF[$1]:-bookworm}" '
+            $3 ~ / Sources *$/ && $3 ~ (" " suite "(-[a-z]+)?/") { gsub(/ /, "", $2); print $2 }' |
+        sort -u
 }
 
 newest_first() {
@@ -383,7 +396,7 @@ main() {
     build_package libpng1.6 "${WIN_TRIPLETS[@]}"
     build_package tinyxml2 "${WIN_TRIPLETS[@]}"
     build_package openssl "${WIN_TRIPLETS[@]}"
-    build_package libarchive "${WIN_TRIPLETS[@]}"
+    build_package libarchive "${WIN_TRIPLETS[@]}" "$NATIVE_TRIPLET"
     build_package h2o "${WIN_TRIPLETS[@]}" "$NATIVE_TRIPLET"
     echo "dependencies ready in $DIR ($((SECONDS - start)) s)"
 }

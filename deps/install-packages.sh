@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build make git file clang-format python3 python3-pytest
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 libz-mingw-w64-dev
-    googletest libbenchmark-dev zlib1g-dev libssl-dev libpng-dev libtinyxml2-dev libarchive-dev
+    googletest libbenchmark-dev zlib1g-dev libssl-dev libpng-dev libtinyxml2-dev
     libarchive-tools dpkg-dev perl sharutils imagemagick clang
     wine wine64 xvfb xauth
 )

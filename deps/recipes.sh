@@ -30,25 +30,32 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
 }
 
-# Configures SRC into ./build for TRIPLET; zlib is Debian's static mingw one
-# (naming libz.a keeps the import library libz.dll.a out).
+# Configures SRC into ./build for TRIPLET. For Windows, zlib is Debian's
+# static mingw one (naming libz.a keeps the import library libz.dll.a out);
+# the native build uses the system's zlib and position-independent code.
 cmake_configure() {
-    local src=$1 triplet=$2 prefix=$3
+    local src=$1 triplet=$2 prefix=$3 target=()
     shift 3
-    write_toolchain "$triplet" "$prefix"
-    cmake -S "$src" -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/toolchain.cmake" \
+    if [[ $triplet == *-mingw32 ]]; then
+        write_toolchain "$triplet" "$prefix"
+        target=(-DCMAKE_TOOLCHAIN_FILE="$PWD/toolchain.cmake" -DZLIB_INCLUDE_DIR="/usr/$triplet/include"
+            -DZLIB_LIBRARY="/usr/$triplet/lib/libz.a")
+    else
+        target=(-DCMAKE_POSITION_INDEPENDENT_CODE=ON)
+    fi
+    cmake -S "$src" -B build -G Ninja "${target[@]}" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
         -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-        -DBUILD_TESTING=OFF -DZLIB_INCLUDE_DIR="/usr/$triplet/include" \
-        -DZLIB_LIBRARY="/usr/$triplet/lib/libz.a" "$@"
+        -DBUILD_TESTING=OFF "$@"
 }
 
 # Fails unless the archive defines every named function (i686 names carry
 # a leading underscore).
 check_symbols() {
-    local triplet=$1 lib=$2 sym defined
+    local triplet=$1 lib=$2 sym defined nm=nm
     shift 2
-    defined=$("$triplet-nm" -g --defined-only "$lib" 2>/dev/null)
+    [[ $triplet == *-mingw32 ]] && nm=$triplet-nm
+    defined=$("$nm" -g --defined-only "$lib" 2>/dev/null)
     for sym in "$@"; do
         if ! grep -Eq " T _?$sym\$" <<<"$defined"; then
             echo "$lib lacks $sym"
@@ -96,26 +103,30 @@ build_openssl() {
     install -m 644 libcrypto.a "$prefix/lib/"
 }
 
-# Only the static library: libarchive always builds a DLL too, which would
-# double the work. Every optional library is off except zlib. Its probe for
-# a stdcall zlib (ZLIB_WINAPI) is a try_run, which crashes CMake 3.25 when
-# cross-compiling; Debian's mingw zlib is cdecl, so the answer is given.
+# Only the static library: libarchive always builds a shared one too, which
+# would double the work. Every optional library is off except zlib. Its
+# probe for a stdcall zlib (ZLIB_WINAPI) is a try_run, which crashes CMake
+# 3.25 when cross-compiling; Debian's mingw zlib is cdecl, so the answer is
+# given.
 build_libarchive() {
     local src=$1 triplet=$2 prefix=$3 opt
     local off=(OPENSSL MBEDTLS NETTLE CNG LIBB2 LZ4 LZO LZMA ZSTD BZip2 LIBXML2 EXPAT
-        PCREPOSIX LIBGCC ICONV ACL XATTR TAR CPIO CAT TEST WERROR)
-    local args=(-DENABLE_ZLIB=ON -DPOSIX_REGEX_LIB=NONE -DZLIB_WINAPI=OFF
-        -DZLIB_WINAPI_WITH_LIB="/usr/$triplet/lib/libz.a")
+        PCREPOSIX PCRE2POSIX LIBGCC ICONV ACL XATTR TAR CPIO CAT UNZIP TEST WERROR)
+    local args=(-DENABLE_ZLIB=ON -DPOSIX_REGEX_LIB=NONE)
+    [[ $triplet == *-mingw32 ]] &&
+        args+=(-DZLIB_WINAPI=OFF -DZLIB_WINAPI_WITH_LIB="/usr/$triplet/lib/libz.a")
     for opt in "${off[@]}"; do
         args+=("-DENABLE_$opt=OFF")
     done
     cmake_configure "$src" "$triplet" "$prefix" "${args[@]}"
     cmake --build build -j "$JOBS" --target archive_static
-    check_symbols "$triplet" build/libarchive/libarchive_static.a \
-        archive_read_support_format_rar archive_read_open_memory
+    # 3.7 names the static library libarchive.a, 3.6 libarchive_static.a.
+    local lib=build/libarchive/libarchive.a
+    [[ -f $lib ]] || lib=build/libarchive/libarchive_static.a
+    check_symbols "$triplet" "$lib" archive_read_support_format_rar archive_read_open_memory
     mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
     install -m 644 "$src/libarchive/archive.h" "$src/libarchive/archive_entry.h" "$prefix/include/"
-    install -m 644 build/libarchive/libarchive_static.a "$prefix/lib/libarchive.a"
+    install -m 644 "$lib" "$prefix/lib/libarchive.a"
     install -m 644 build/build/pkgconfig/libarchive.pc "$prefix/lib/pkgconfig/"
 }
 
