@@ -65,16 +65,10 @@ prepare() {
 # Inside Wine: the shipped i686 build when this machine runs 32-bit
 # programs, else the x86_64 build of the same sources.
 choose_tree() {
-    local tree=$BENCH_TREE
-    if ! tree_runs "$tree"; then
-        if [[ -n ${UPDATE_BENCH_BUILD:-} || $(tree_arch "$tree") != i686 ]]; then
-            echo "the probe of $tree printed no marker under this Wine" >&2
-            exit 1
-        fi
-        no_win32_notice "the x86_64 build is measured."
-        tree=$root/build/bench-win64
-        build_tree "$tree"
-    fi
+    local fallback=$root/build/bench-win64 tree
+    [[ -z ${UPDATE_BENCH_BUILD:-} ]] || fallback=
+    use_runnable_tree "$BENCH_TREE" "$fallback" "the x86_64 build is measured." build_tree || exit 1
+    tree=$runnable_tree
     BENCH_EXE=$tree/src/Launcher.exe
     BENCH_ARCH=$(file -b "$BENCH_EXE" | cut -d, -f1)
 }

@@ -40,21 +40,20 @@ build_tree() {
         { cat "$demo/build.log" >&2; exit 1; }
 }
 
+# The x86_64 tree, for a machine that cannot run 32-bit programs.
+build_fallback() {
+    make --no-print-directory win64 >>"$demo/build.log" 2>&1 || { cat "$demo/build.log" >&2; return 1; }
+    build_tree "$1"
+}
+
 # Inside Wine: the tree whose probe runs. The shipped i686 build when this
 # machine runs 32-bit programs, else the x86_64 build of the same sources.
 choose_tree() {
-    local win=$DEMO_WIN
-    if ! tree_runs "$win"; then
-        if [[ -n ${BUILD_WIN:-} || $(tree_arch "$win") != i686 ]]; then
-            echo "demo: the probe of $win printed no marker under this Wine" >&2
-            exit 1
-        fi
-        no_win32_notice "the demo runs the x86_64 build of the same sources."
-        make --no-print-directory win64 >>"$demo/build.log" 2>&1 || { cat "$demo/build.log" >&2; exit 1; }
-        win=build/win64
-        build_tree "$win"
-        tree_runs "$win" || { echo "demo: the probe of $win printed no marker under this Wine" >&2; exit 1; }
-    fi
+    local fallback=build/win64 win
+    [[ -z ${BUILD_WIN:-} ]] || fallback=
+    use_runnable_tree "$DEMO_WIN" "$fallback" "the demo runs the x86_64 build of the same sources." \
+        build_fallback || exit 1
+    win=$runnable_tree
     DEMO_EXE=$win/src/Launcher.exe
     echo "launcher:        $DEMO_EXE ($(file -b "$DEMO_EXE" | cut -d, -f1))"
     python3 tests/demo/make-release.py "$win/tests/fixtures/sample-client/Client.exe" "$demo/releases"
