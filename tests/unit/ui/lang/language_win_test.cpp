@@ -10,11 +10,18 @@
 
 namespace {
 
-// Each test works below its own HKCU key and removes it afterwards.
+// Each test works below an HKCU key of its own, named after the test, and
+// removes it afterwards: CTest runs the tests of this fixture in parallel
+// processes.
 class LanguageRegistryTest : public ::testing::Test {
 protected:
+    LanguageRegistryTest()
+        : regPath(std::string("Software\\LauncherTests\\LangProduct-") +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name()),
+          productKey(regPath.begin(), regPath.end()) {}
+
     void SetUp() override {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, productKey.c_str());
         doc.Parse(R"(<config><common><languages>
             <enable lang="en" long="English" file="en" locale="en-US" id="1" icon="0"/>
             <enable lang="de" long="Deutsch" file="de" locale="de-DE" id="2" icon="1"/>
@@ -27,19 +34,19 @@ protected:
         ASSERT_TRUE(loadLanguages(doc.RootElement()->FirstChildElement("common"), lookup,
                                   windowsLangLocales(), languages));
     }
-    void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey); }
+    void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, productKey.c_str()); }
 
     void writeRaw(DWORD type, const std::wstring& value) {
         CRegKey key;
-        ASSERT_TRUE(key.create(HKEY_CURRENT_USER, std::wstring(kProductKey) + L"\\Language"));
+        ASSERT_TRUE(key.create(HKEY_CURRENT_USER, productKey + L"\\Language"));
         ASSERT_EQ(::RegSetValueExW(key.get(), L"Language", 0, type,
                                    reinterpret_cast<const BYTE*>(value.c_str()),
                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);
     }
 
-    static constexpr wchar_t kProductKey[] = L"Software\\LauncherTests\\LangProduct";
-    const std::string regPath = "Software\\LauncherTests\\LangProduct";
+    const std::string regPath;
+    const std::wstring productKey;
     tinyxml2::XMLDocument doc;
     CLauncherLanguages languages;
 };
