@@ -30,6 +30,22 @@ struct SRelease {
     std::map<std::string, std::string> files;
 };
 
+// The layout of the update runs: bin and client.cfg in core.pkg, data in
+// data.pkg, media in media.pkg.
+inline std::string threePackageLayout(const std::string& clientVersion) {
+    return "modification update-run\n"
+           "client-version " +
+           clientVersion +
+           "\n"
+           "pack core.pkg full\n"
+           "  add bin\n"
+           "  add client.cfg\n"
+           "pack data.pkg full\n"
+           "  add data\n"
+           "pack media.pkg full\n"
+           "  add media\n";
+}
+
 class UpdateRunFixture : public testing::Test {
 protected:
     // Nested, so that "..\..\" from the install folder stays inside `work`.
@@ -45,6 +61,12 @@ protected:
         EXPECT_TRUE(published.ok()) << published.run.output;
         release.files = published.files;
         return release;
+    }
+
+    // The same, packed as threePackageLayout.
+    SRelease publish(const std::wstring& name, const std::vector<SClientFile>& files,
+                     const std::string& clientVersion = "1.0.0.1") {
+        return publishLayout(name, files, threePackageLayout(clientVersion));
     }
 
     void serve(const std::string& name, const std::string& bytes) {
