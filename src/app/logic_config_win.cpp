@@ -16,7 +16,7 @@
 #include "ui/lang/lang_locale_win.h"
 #include "ui/lang/language_win.h"
 #include "ui/lang/utf8_text.h"
-#include "update/archive/rar_names_win.h"
+#include "update/archive/entry_names_win.h"
 
 #include <shellapi.h>
 

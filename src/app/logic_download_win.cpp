@@ -164,6 +164,7 @@ bool CLogic::beginUnpackRun() {
     unpackRun.installFolder = sInstallFolder;
     unpackRun.hwnd = dialog.Handle();
     unpackRun.ignoreWriteErrors = nRunMode == rmDownload;
+    unpackRun.log = pLog;
     if (unpacker.BeginRun(unpackRun))
         return true;
     askUser(20, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);

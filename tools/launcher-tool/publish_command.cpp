@@ -8,6 +8,9 @@
 #include "app/stamp/pe_resources.h"
 #include "app/stamp/stamp_slots.h"
 #include "base/crc32.h"
+#include "ui/lang/utf8_text.h"
+#include "update/install_path.h"
+#include "update/manifest/manifest_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -104,6 +107,23 @@ bool publishLauncher(const LayoutLauncher& layoutLauncher, const std::string& la
     return writeImageFile((out / "Launcher.exe").string(), image, error);
 }
 
+// Client file names go into the UTF-8 manifest and into the packages; the
+// launcher installs only names its path check accepts.
+bool checkClientFileName(const std::string& path, std::string& error) {
+    if (findInvalidUtf8(path)) {
+        error = "name is not UTF-8: " + path;
+        return false;
+    }
+    std::wstring relative;
+    const EInstallPath verdict = checkInstallPath(wideFromUtf8(path), EPathKind::File, relative);
+    if (verdict != eInstallPath_Ok) {
+        error = "the launcher would refuse this name (" +
+                utf8FromWide(installPathProblem(verdict)) + "): " + path;
+        return false;
+    }
+    return true;
+}
+
 bool readLayout(const std::string& layoutPath, PublishLayout& layout, std::string& error) {
     std::vector<uint8_t> bytes;
     if (!readImageFile(layoutPath, bytes, error))
@@ -126,10 +146,8 @@ bool collectClientFiles(const std::string& folder, std::vector<std::string>& pat
     for (; !ec && it != end; it.increment(ec)) {
         const std::u8string generic = it->path().lexically_relative(root).generic_u8string();
         std::string path(generic.begin(), generic.end());
-        if (!isPlainAscii(path)) {
-            error = "name is not printable ASCII: " + path;
+        if (!checkClientFileName(path, error))
             return false;
-        }
         std::replace(path.begin(), path.end(), '/', '\\');
         if (it->is_symlink(ec) || !(it->is_directory(ec) || it->is_regular_file(ec))) {
             error = "neither a file nor a folder: " + path;

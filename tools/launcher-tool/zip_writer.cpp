@@ -2,10 +2,13 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 
 namespace {
+
+constexpr uint16_t kFlagUtf8Name = 0x0800;
 
 constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kCentralSignature = 0x02014B50;
@@ -75,7 +78,10 @@ bool packEntry(const ZipWriterEntry& entry, PackedEntry& packed, std::string& er
 // The fields local and central headers share, from "version needed" on.
 void putCommon(std::vector<uint8_t>& out, const ZipWriterEntry& entry, const PackedEntry& packed) {
     put16(out, kVersion);
-    put16(out, 0); // flags
+    // Bit 11: the name is UTF-8, which readers need to know beyond ASCII.
+    const bool ascii = std::all_of(entry.name.begin(), entry.name.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    put16(out, ascii ? 0 : kFlagUtf8Name);
     put16(out, packed.method);
     put16(out, kZipFixedDosTime);
     put16(out, kZipFixedDosDate);

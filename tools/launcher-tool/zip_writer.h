@@ -9,7 +9,7 @@
 #include <vector>
 
 struct ZipWriterEntry {
-    std::string name; // '/'-separated, printable ASCII
+    std::string name; // '/'-separated, UTF-8 (flagged as such when not ASCII)
     std::vector<uint8_t> data;
 };
 

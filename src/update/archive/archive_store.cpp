@@ -27,7 +27,8 @@ bool CArchiveHelperRar::LoadArchive(const void* data, unsigned length) {
         const std::string& name = reader.GetCurrentName();
         if (name.empty())
             return true;
-        if (name.back() == '\\')
+        // A link's bytes are its target's name, not a file.
+        if (name.back() == '\\' || reader.GetCurrentHeader().kind() != EEntryKind::File)
             continue;
         CBuffer& out = reader.GetOutput();
         const uint8_t* bytes = out.GetData();

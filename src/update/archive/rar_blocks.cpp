@@ -1,6 +1,7 @@
 #include "update/archive/rar_blocks.h"
 
 #include "base/crc32.h"
+#include "update/archive/rar_unicode_name.h"
 
 #include <cstring>
 
@@ -93,5 +94,22 @@ bool parseRarFileHeader(const uint8_t* header, size_t headSize, RarFileHeader& o
     const size_t narrowSize =
         zero ? static_cast<size_t>(static_cast<const char*>(zero) - name) : nameSize;
     out.name.assign(name, narrowSize);
+    out.unicodeName.clear();
+    if (out.flags & kRarFileUnicodeName)
+        out.unicodeName = rarUnicodeName(header + pos, nameSize);
+    // RAR on Unix stores names in the packer's locale, UTF-8 on any current
+    // system, without the Unicode flag; a name that is not UTF-8 stays OEM.
+    else if (out.hostOs == kRarHostUnix)
+        out.unicodeName = rarUnicodeName(header + pos, narrowSize);
     return true;
+}
+
+EEntryKind RarFileHeader::kind() const {
+    if (isDirectory())
+        return EEntryKind::Folder;
+    if (hostOs != kRarHostUnix)
+        return EEntryKind::File;
+    const EEntryKind byMode = entryKindFromUnixMode(attributes);
+    // A folder is a folder by its flags; mode bits alone do not make one.
+    return byMode == EEntryKind::Folder ? EEntryKind::Special : byMode;
 }

@@ -3,6 +3,8 @@
 // state; any thread.
 #pragma once
 
+#include "update/archive/entry_kind.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +25,8 @@ inline constexpr uint16_t kRarFileLarge = 0x0100;
 inline constexpr uint16_t kRarFileUnicodeName = 0x0200;
 
 inline constexpr uint8_t kRarMethodStored = 0x30;
+// Archives made on Unix keep the file's st_mode as its attributes.
+inline constexpr uint8_t kRarHostUnix = 3;
 
 inline constexpr size_t kRarMarkerSize = 7;
 inline constexpr size_t kRarBlockHeaderSize = 7;
@@ -76,8 +80,12 @@ struct RarFileHeader {
     // As stored (the narrow part of a Unicode name), without a '\\' for
     // directories.
     std::string name;
+    // The Unicode name as UTF-8 when the header carries one (or, for an
+    // archive made on Unix, when the stored name is UTF-8), else "".
+    std::string unicodeName;
 
     bool isDirectory() const { return (flags & kRarFileDirectoryMask) == kRarFileDirectoryMask; }
+    EEntryKind kind() const;
 };
 
 // Parses a complete file block header of `headSize` bytes (CRC not checked

@@ -115,8 +115,8 @@ void CRarReader::listEntries() {
             std::string ignored;
             if (!parseRarFileHeader(head.data(), head.size(), file, ignored))
                 break;
-            RarEntry entry{convertName(file.name), file.packedSize, file.unpackedSize,
-                           file.fileCrc};
+            RarEntry entry{convertName(file), file.packedSize, file.unpackedSize, file.fileCrc,
+                           file.kind()};
             if (file.isDirectory())
                 entry.name += '\\';
             entries.push_back(std::move(entry));
@@ -222,7 +222,7 @@ bool CRarReader::extractNext(const Target& target) {
 
 bool CRarReader::extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal,
                              const Target& target) {
-    const std::string name = convertName(file.name);
+    const std::string name = convertName(file);
     if (!checkExtractable(file, dataPosition, target.maxFileSize))
         return fail(name + ": " + sLastError);
     if (file.isDirectory()) {
@@ -300,9 +300,11 @@ bool CRarReader::readAt(int position, void* dest, int count) {
            stream->Tell() == position + count;
 }
 
-std::string CRarReader::convertName(const std::string& stored) const {
+std::string CRarReader::convertName(const RarFileHeader& file) const {
+    if (!file.unicodeName.empty())
+        return file.unicodeName;
     const NameConversion conversion = nameConversion.load();
-    return conversion ? conversion(stored) : stored;
+    return conversion ? conversion(file.name) : file.name;
 }
 
 bool CRarReader::fail(const std::string& message) {

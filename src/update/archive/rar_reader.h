@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/buffer.h"
+#include "update/archive/entry_kind.h"
 #include "update/archive/entry_sink.h"
 #include "update/archive/rar_blocks.h"
 #include "update/archive/rar_decoder.h"
@@ -21,12 +22,14 @@ struct RarEntry {
     uint64_t packedSize = 0;
     uint64_t unpackedSize = 0;
     uint32_t crc = 0;
+    EEntryKind kind = EEntryKind::File;
 };
 
 class CRarReader {
 public:
-    // Turns a name as stored into the name the program uses. Portable code
-    // keeps names as stored; Windows installs the OEM to ANSI conversion.
+    // Turns a name that has only its OEM form into UTF-8. Portable code keeps
+    // such names as stored; Windows installs the OEM code page's conversion.
+    // A name the archive also carries in Unicode is used as that, in UTF-8.
     using NameConversion = std::string (*)(const std::string& stored);
 
     // ExtractNext refuses larger files by default rather than reserving
@@ -91,7 +94,7 @@ private:
                     size_t chunkSize);
     bool unpack(const RarFileHeader& file, size_t ordinal, IEntrySink& sink, size_t chunkSize);
     bool readAt(int position, void* dest, int count);
-    std::string convertName(const std::string& stored) const;
+    std::string convertName(const RarFileHeader& file) const;
     bool fail(const std::string& message);
 
     std::unique_ptr<ISimpleReadStream> stream;

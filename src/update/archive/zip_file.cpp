@@ -16,6 +16,8 @@ constexpr uint32_t kLocalHeaderSize = 30;
 // MAX_PATH less the terminator: longer names cannot be files on the target.
 constexpr uint32_t kMaxNameLength = 259;
 constexpr uint16_t kFlagDataDescriptor = 0x0008;
+constexpr uint16_t kFlagUtf8Name = 0x0800;
+constexpr uint8_t kHostUnix = 3;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 
@@ -284,6 +286,26 @@ std::string CZipFile::GetEntryName(int index) const {
         return {};
     return std::string(reinterpret_cast<const char*>(record + kCentralRecordSize),
                        le16(record + 28));
+}
+
+bool CZipFile::IsEntryNameUtf8(int index) const {
+    const uint8_t* record = validRecord(index);
+    return record && (le16(record + 8) & kFlagUtf8Name);
+}
+
+EEntryKind CZipFile::GetEntryKind(int index) const {
+    const uint8_t* record = validRecord(index);
+    if (!record)
+        return EEntryKind::File;
+    const uint16_t nameLength = le16(record + 28);
+    if (nameLength > 0 && record[kCentralRecordSize + nameLength - 1] == '\\')
+        return EEntryKind::Folder;
+    // The high byte of "version made by" names the host; Unix hosts keep
+    // st_mode in the high half of the external attributes.
+    if (record[5] != kHostUnix)
+        return EEntryKind::File;
+    const EEntryKind byMode = entryKindFromUnixMode(le32(record + 38) >> 16);
+    return byMode == EEntryKind::Folder ? EEntryKind::Special : byMode;
 }
 
 uint32_t CZipFile::GetEntrySize(int index) const {

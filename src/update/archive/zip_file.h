@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/mem_read_stream.h"
+#include "update/archive/entry_kind.h"
 #include "update/archive/entry_sink.h"
 
 #include <cstdint>
@@ -56,8 +57,15 @@ public:
     ZipResult ExtractEntryTo(int index, IEntrySink& sink, size_t chunkSize = kEntryChunkSize);
 
     int GetCount() const { return count; }
-    // Empty for a bad index.
+    // Empty for a bad index. The bytes as stored (with '\\' for '/'): UTF-8
+    // when IsEntryNameUtf8, else in the code page of the machine that packed
+    // it.
     std::string GetEntryName(int index) const;
+    // The entry's general purpose flag bit 11 (the name is UTF-8).
+    bool IsEntryNameUtf8(int index) const;
+    // Folder for a name ending in a separator; links, devices and FIFOs by
+    // the Unix mode an archive made on Unix stores; File otherwise.
+    EEntryKind GetEntryKind(int index) const;
     // The uncompressed size from the central record; 0 for a bad index.
     uint32_t GetEntrySize(int index) const;
     // The CRC-32 from the central record; 0 for a bad index.

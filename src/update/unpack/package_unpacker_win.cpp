@@ -1,5 +1,7 @@
 #include "update/unpack/package_unpacker_win.h"
 
+#include "ui/lang/utf8_text.h"
+#include "update/archive/entry_names_win.h"
 #include "update/archive/rar_reader.h"
 #include "update/archive/zip_file.h"
 #include "update/install_path.h"
@@ -42,15 +44,15 @@ public:
     bool Write(const uint8_t*, size_t) override { return false; }
 };
 
-std::wstring widen(const std::string& text) {
-    if (text.empty())
-        return {};
-    const int count =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(count), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          count);
-    return wide;
+// Takes the bytes of an entry that is read but not written: a skipped link
+// still goes through the decoder, which a solid archive needs, and its CRC.
+class CDiscardSink : public IEntrySink {
+public:
+    bool Write(const uint8_t*, size_t) override { return true; }
+};
+
+bool isSkippedKind(EEntryKind kind) {
+    return kind == EEntryKind::Link || kind == EEntryKind::Special;
 }
 
 bool isFolderName(const std::string& name) {
@@ -97,8 +99,13 @@ CPackageUnpacker::EOutcome CPackageUnpacker::unpackZip(const std::wstring& sourc
 
 CPackageUnpacker::EOutcome CPackageUnpacker::unpackZipEntry(CZipFile& zip, int index,
                                                             const std::wstring& source) {
-    const std::string name = zip.GetEntryName(index);
+    const std::string name = zipEntryNameUtf8(zip, index);
     host.SetCurrentName(name);
+    const EEntryKind kind = zip.GetEntryKind(index);
+    if (isSkippedKind(kind)) {
+        host.OnEntrySkipped(name, kind);
+        return eOutcome_Done;
+    }
     std::wstring fullPath;
     if (!resolveEntry(name, fullPath))
         return eOutcome_Failed;
@@ -140,6 +147,13 @@ CPackageUnpacker::EOutcome CPackageUnpacker::unpackRar(const std::wstring& sourc
         }
         const RarEntry& entry = entries[done];
         host.SetCurrentName(entry.name);
+        if (isSkippedKind(entry.kind)) {
+            CDiscardSink discarded;
+            if (!reader.ExtractNextTo(discarded) || reader.GetCurrentName() != entry.name)
+                return fail(1, badText);
+            host.OnEntrySkipped(entry.name, entry.kind);
+            continue;
+        }
         std::wstring fullPath;
         if (!resolveEntry(entry.name, fullPath))
             return eOutcome_Failed;
@@ -193,7 +207,7 @@ CPackageUnpacker::EOutcome CPackageUnpacker::CopyPlainFile(const std::wstring& s
 }
 
 bool CPackageUnpacker::resolveEntry(const std::string& name, std::wstring& fullPath) {
-    const std::wstring wideName = widen(name);
+    const std::wstring wideName = wideFromUtf8(name);
     std::wstring relative;
     const EInstallPath verdict = checkInstallPath(wideName, EPathKind::FileOrFolder, relative);
     if (verdict != eInstallPath_Ok) {

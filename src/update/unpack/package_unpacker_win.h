@@ -5,6 +5,7 @@
 // Runs on the unpacker thread; one item per object.
 #pragma once
 
+#include "update/archive/entry_kind.h"
 #include "update/unpack/unpack_rules.h"
 
 #include <cstdint>
@@ -21,8 +22,10 @@ public:
     virtual bool IsStopping() = 0;
     // At most once per 55 ms; `value` as posted with the progress message.
     virtual void OnUnpackProgress(uint64_t value) = 0;
-    // The archive entry (narrow, as stored) being processed.
+    // The archive entry being processed, its name in UTF-8.
     virtual void SetCurrentName(const std::string& name) = 0;
+    // A link or special entry that was not written (UTF-8 name).
+    virtual void OnEntrySkipped(const std::string& name, EEntryKind kind) = 0;
 };
 
 class CPackageUnpacker {

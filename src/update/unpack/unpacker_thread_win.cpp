@@ -1,5 +1,7 @@
 #include "update/unpack/unpacker_thread_win.h"
 
+#include "app/log/run_log_win.h"
+#include "ui/lang/utf8_text.h"
 #include "update/unpack/file_read_stream_win.h"
 
 #include <memory>
@@ -133,6 +135,7 @@ bool CUnpackerThread::BeginRun(const SUnpackRunSettings& settings) {
         installFolder = settings.installFolder;
         hwnd = settings.hwnd;
         unpackEnabled = settings.unpackEnabled;
+        log = settings.log;
     }
     return Start();
 }
@@ -303,4 +306,16 @@ void CUnpackerThread::OnUnpackProgress(uint64_t value) {
 void CUnpackerThread::SetCurrentName(const std::string& name) {
     CLockGuard guard(lock);
     currentName = name;
+}
+
+void CUnpackerThread::OnEntrySkipped(const std::string& name, EEntryKind kind) {
+    CLogImplW* runLog = nullptr;
+    {
+        CLockGuard guard(lock);
+        runLog = log;
+    }
+    const std::string line =
+        std::string("Unpack: skipped ") + skippedEntryKindText(kind) + " " + name;
+    if (runLog)
+        runLog->write(wideFromUtf8(line).c_str(), true);
 }

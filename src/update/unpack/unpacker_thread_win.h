@@ -37,6 +37,8 @@ enum EUnpackerMessage : unsigned {
     eWindowsMessage_PartsMeasured = 2629,
 };
 
+class CLogImplW;
+
 struct SUnpackItem {
     std::wstring source; // the downloaded file
     std::wstring target; // relative to the install folder; empty for packages
@@ -49,6 +51,8 @@ struct SUnpackRunSettings {
     HWND hwnd = nullptr;
     bool ignoreWriteErrors = false;
     bool unpackEnabled = true;
+    // Where skipped entries are named; may be null.
+    CLogImplW* log = nullptr;
 };
 
 class CUnpackerThread : public CThread, private IUnpackHost {
@@ -131,6 +135,7 @@ private:
     bool IsStopping() override;
     void OnUnpackProgress(uint64_t value) override;
     void SetCurrentName(const std::string& name) override;
+    void OnEntrySkipped(const std::string& name, EEntryKind kind) override;
 
     CCriticalSection lock;
     CHandle hWakeEvent;
@@ -145,6 +150,7 @@ private:
     std::wstring statusText;
     uint32_t statusCode = 0;
     std::string currentName;
+    CLogImplW* log = nullptr;
     bool ignoreWriteErrors = false;
     bool unpackEnabled = true;
     HWND hwnd = nullptr;

@@ -1,6 +1,7 @@
 #include "update/archive/zip_file.h"
 
 #include "unit/update/archive/fixture_bytes.h"
+#include "zip_writer.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -371,3 +372,57 @@ TEST(CZipFile, ClosesAndDropsItsStream) {
 }
 
 } // namespace
+
+// --- What an entry is and how its name is encoded ---
+
+// Sets "version made by" and the external attributes of central record
+// `index` of an archive the zip writer made (no comments, no extra fields).
+void setMadeBy(std::vector<uint8_t>& zip, int index, uint8_t host, uint32_t attributes) {
+    const auto le16 = [&](size_t at) { return static_cast<size_t>(zip[at] | (zip[at + 1] << 8)); };
+    const size_t end = zip.size() - 22;
+    size_t record = end - (le16(end + 12) | (le16(end + 14) << 16));
+    for (int i = 0; i < index; ++i)
+        record += 46 + le16(record + 28);
+    zip[record + 5] = host;
+    for (int i = 0; i < 4; ++i)
+        zip[record + 38 + i] = static_cast<uint8_t>(attributes >> (8 * i));
+}
+
+TEST(CZipFile, ReportsUtf8NamesAndUnixEntryKinds) {
+    constexpr uint8_t kUnix = 3;
+    constexpr uint8_t kDos = 0;
+    const struct {
+        const char* name;
+        uint8_t host;
+        uint32_t mode; // high half of the external attributes
+        bool utf8;
+        EEntryKind kind;
+    } cases[] = {
+        {"plain.txt", kDos, 0, false, EEntryKind::File},
+        {"表.txt", kUnix, 0100644, true, EEntryKind::File},
+        {"perms-only", kUnix, 0644, false, EEntryKind::File},
+        {"link", kUnix, 0120777, false, EEntryKind::Link},
+        {"fifo", kUnix, 0010644, false, EEntryKind::Special},
+        {"device", kUnix, 0020644, false, EEntryKind::Special},
+        {"folder-by-mode-only", kUnix, 0040755, false, EEntryKind::Special},
+        {"dir/", kUnix, 0040755, false, EEntryKind::Folder},
+        {"dos-link-bits", kDos, 0120777, false, EEntryKind::File},
+    };
+    std::vector<ZipWriterEntry> entries;
+    for (const auto& c : cases)
+        entries.push_back({c.name, {'x'}});
+    std::vector<uint8_t> zip;
+    std::string error;
+    ASSERT_TRUE(writeZip(entries, zip, error)) << error;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        setMadeBy(zip, static_cast<int>(i), cases[i].host, cases[i].mode << 16);
+    CZipFile file;
+    ASSERT_EQ(file.OpenZip(streamOver(zip)), ZIP_S_OK);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const int index = static_cast<int>(i);
+        EXPECT_EQ(file.IsEntryNameUtf8(index), cases[i].utf8);
+        EXPECT_EQ(file.GetEntryKind(index), cases[i].kind);
+    }
+    EXPECT_FALSE(file.IsEntryNameUtf8(99));
+}
