@@ -30,7 +30,7 @@
 
 namespace testwin {
 
-// One file of a client folder: path relative to the folder ('/' or '\').
+// One file of a client folder: UTF-8 path relative to the folder ('/' or '\').
 struct SClientFile {
     std::string path;
     std::string bytes;
@@ -55,7 +55,9 @@ struct SPublished {
 inline bool writeClientFolder(const std::wstring& folder, const std::vector<SClientFile>& files) {
     for (const SClientFile& file : files) {
         const std::filesystem::path path =
-            std::filesystem::path(folder) / std::filesystem::path(file.path).make_preferred();
+            std::filesystem::path(folder) /
+            std::filesystem::path(std::u8string(file.path.begin(), file.path.end()))
+                .make_preferred();
         std::error_code ec;
         std::filesystem::create_directories(path.parent_path(), ec);
         if (writeWholeFile(path.wstring(), file.bytes.data(),

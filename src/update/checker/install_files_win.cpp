@@ -66,33 +66,10 @@ bool CWinInstallFiles::reachedWithoutLinks(const std::wstring& path) const {
     }
 }
 
-bool CWinInstallFiles::parentReachedWithoutLinks(const std::wstring& path) {
-    const size_t separator = path.rfind(L'\\');
-    if (separator == std::wstring::npos)
-        return true;
-    const std::wstring folder = path.substr(0, separator);
-    const auto known = linkFreeFolders.find(folder);
-    if (known != linkFreeFolders.end())
-        return known->second;
-    const bool linkFree = reachedWithoutLinks(folder);
-    linkFreeFolders.emplace(folder, linkFree);
-    return linkFree;
-}
-
 std::unique_ptr<IReadFile> CWinInstallFiles::OpenFile(const std::wstring& path,
                                                       uint32_t& systemError) {
     if (root.empty()) {
         systemError = ERROR_PATH_NOT_FOUND;
-        return nullptr;
-    }
-    // GetFileAttributesW reports a link's own attributes.
-    const DWORD attributes = ::GetFileAttributesW(resolve(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        systemError = ::GetLastError();
-        return nullptr;
-    }
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !parentReachedWithoutLinks(path)) {
-        systemError = ERROR_FILE_NOT_FOUND;
         return nullptr;
     }
     const HANDLE handle =

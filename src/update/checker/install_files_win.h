@@ -12,7 +12,6 @@
 #include "update/checker/install_files.h"
 
 #include <string>
-#include <unordered_map>
 
 class CWinInstallFiles : public IInstallFiles {
 public:
@@ -21,8 +20,6 @@ public:
     // chosen must never turn into the current drive.
     explicit CWinInstallFiles(std::wstring installFolder);
 
-    // A file that is a link, or lies below one, is not opened: it counts as
-    // missing (ERROR_FILE_NOT_FOUND) and is fetched again.
     std::unique_ptr<IReadFile> OpenFile(const std::wstring& path, uint32_t& systemError) override;
     bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) override;
     // Clears the read-only attribute first: a listed file that differs is
@@ -37,10 +34,6 @@ private:
     // True when `path` and every folder above it inside the install folder
     // exist and none of them is a reparse point.
     bool reachedWithoutLinks(const std::wstring& path) const;
-    // reachedWithoutLinks for the folder holding `path`, remembered per
-    // folder: a check reads thousands of files from a few folders.
-    bool parentReachedWithoutLinks(const std::wstring& path);
 
     std::wstring root; // empty when unusable
-    std::unordered_map<std::wstring, bool> linkFreeFolders;
 };

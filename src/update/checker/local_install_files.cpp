@@ -63,18 +63,6 @@ fs::path entryIgnoringCase(const fs::path& folder, const std::wstring& name) {
     return exact;
 }
 
-// True when a step from `root` down to `full` (itself included) is a link.
-bool reachedThroughLink(const fs::path& root, const fs::path& full) {
-    std::error_code ec;
-    fs::path step = root;
-    for (const fs::path& name : full.lexically_relative(root)) {
-        step /= name;
-        if (fs::is_symlink(fs::symlink_status(step, ec)))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 fs::path CLocalInstallFiles::resolve(const std::wstring& path) const {
@@ -95,8 +83,7 @@ std::unique_ptr<IReadFile> CLocalInstallFiles::OpenFile(const std::wstring& path
                                                         uint32_t& systemError) {
     const fs::path full = resolve(path);
     std::error_code ec;
-    // A link counts as missing, as on Windows: its target is not ours.
-    if (reachedThroughLink(root, full) || !fs::is_regular_file(full, ec)) {
+    if (!fs::is_regular_file(full, ec)) {
         systemError = ec ? static_cast<uint32_t>(ec.value()) : static_cast<uint32_t>(ENOENT);
         return nullptr;
     }

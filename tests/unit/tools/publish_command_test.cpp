@@ -175,12 +175,7 @@ TEST_F(PublishTree, PublishesAndVerifiesNonAsciiNames) {
     ASSERT_TRUE(verifyInstall({at("client"), at("out/update.rxml"), 2, "en", {}}, report, error))
         << error;
     EXPECT_TRUE(report.clean());
-    // The same bytes behind a link are not the client's file.
-    write("elsewhere.txt", "unicode");
     fs::remove(root / ("client/" + file));
-    std::error_code ec;
-    fs::create_symlink(root / "elsewhere.txt", root / ("client/" + file), ec);
-    ASSERT_FALSE(ec) << ec.message();
     ASSERT_TRUE(verifyInstall({at("client"), at("out/update.rxml"), 2, "en", {}}, report, error));
     EXPECT_EQ(report.differing.size(), 1u);
 }
