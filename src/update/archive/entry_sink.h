@@ -47,6 +47,13 @@ private:
     size_t room;
 };
 
+// Takes the bytes and keeps nothing: for entries that are read (a solid
+// archive needs them decoded, their CRC checked) but not written.
+class CDiscardEntrySink : public IEntrySink {
+public:
+    bool Write(const uint8_t*, size_t) override { return true; }
+};
+
 // Passes the bytes on and keeps their running CRC-32 and count.
 class CCrcEntrySink : public IEntrySink {
 public:

@@ -44,13 +44,6 @@ public:
     bool Write(const uint8_t*, size_t) override { return false; }
 };
 
-// Takes the bytes of an entry that is read but not written: a skipped link
-// still goes through the decoder, which a solid archive needs, and its CRC.
-class CDiscardSink : public IEntrySink {
-public:
-    bool Write(const uint8_t*, size_t) override { return true; }
-};
-
 bool isSkippedKind(EEntryKind kind) {
     return kind == EEntryKind::Link || kind == EEntryKind::Special;
 }
@@ -148,7 +141,8 @@ CPackageUnpacker::EOutcome CPackageUnpacker::unpackRar(const std::wstring& sourc
         const RarEntry& entry = entries[done];
         host.SetCurrentName(entry.name);
         if (isSkippedKind(entry.kind)) {
-            CDiscardSink discarded;
+            // Still decoded: a solid archive's later entries need it.
+            CDiscardEntrySink discarded;
             if (!reader.ExtractNextTo(discarded) || reader.GetCurrentName() != entry.name)
                 return fail(1, badText);
             host.OnEntrySkipped(entry.name, entry.kind);
