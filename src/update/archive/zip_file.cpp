@@ -1,5 +1,7 @@
 #include "update/archive/zip_file.h"
 
+#include "ui/lang/utf8_text.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -290,7 +292,15 @@ std::string CZipFile::GetEntryName(int index) const {
 
 bool CZipFile::IsEntryNameUtf8(int index) const {
     const uint8_t* record = validRecord(index);
-    return record && (le16(record + 8) & kFlagUtf8Name);
+    if (!record)
+        return false;
+    if (le16(record + 8) & kFlagUtf8Name)
+        return true;
+    // Info-ZIP on Unix stores the file system's names, UTF-8 on any current
+    // system, without the flag.
+    const std::string_view name(reinterpret_cast<const char*>(record + kCentralRecordSize),
+                                le16(record + 28));
+    return record[5] == kHostUnix && !findInvalidUtf8(name);
 }
 
 EEntryKind CZipFile::GetEntryKind(int index) const {

@@ -61,7 +61,9 @@ public:
     // when IsEntryNameUtf8, else in the code page of the machine that packed
     // it.
     std::string GetEntryName(int index) const;
-    // The entry's general purpose flag bit 11 (the name is UTF-8).
+    // Whether the name is UTF-8: flagged so (general purpose bit 11), or
+    // made on Unix (whose archivers store the file system's names) and valid
+    // UTF-8.
     bool IsEntryNameUtf8(int index) const;
     // Folder for a name ending in a separator; links, devices and FIFOs by
     // the Unix mode an archive made on Unix stores; File otherwise.
