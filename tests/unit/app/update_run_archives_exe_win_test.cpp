@@ -6,6 +6,7 @@
 
 #include "base/crc32.h"
 #include "unit/update/archive/rar_test_support.h"
+#include "unit/update/archive/zip_test_support.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -25,10 +26,10 @@ struct SArchivedFile {
     uint32_t crc;
 };
 
-// A package published from a RAR archive of the fixtures.
-struct SRarPackage {
+// A package added to a published release by hand.
+struct SPackage {
     std::string file; // the name on the server
-    std::string fixture;
+    std::vector<uint8_t> bytes;
     std::vector<SArchivedFile> files;
 };
 
@@ -45,13 +46,12 @@ std::string packElement(const std::string& name, const std::string& bytes,
 
 class UpdateRunArchives : public UpdateRunFixture {
 protected:
-    // Adds the RAR packages to `manifest` (an update.xml) and serves it and
-    // its update.rxml.
-    void serveWithRarPackages(std::string manifest, const std::vector<SRarPackage>& packages) {
+    // Adds the packages to `manifest` (an update.xml) and serves it and its
+    // update.rxml.
+    void serveWithPackages(std::string manifest, const std::vector<SPackage>& packages) {
         std::string packs;
-        for (const SRarPackage& package : packages) {
-            const std::vector<uint8_t> bytes = rartest::fixture(package.fixture);
-            const std::string text(bytes.begin(), bytes.end());
+        for (const SPackage& package : packages) {
+            const std::string text(package.bytes.begin(), package.bytes.end());
             serve(package.file, text);
             packs += packElement(package.file, text, package.files);
         }
@@ -96,10 +96,13 @@ TEST_F(UpdateRunArchives, RarPackagesOfCurrentArchiversInstallAndVerify) {
         publishLayout(L"client", {{"bin/game.exe", "game"}},
                       "modification archives\nclient-version 1.0.0.1\npack core.pkg full\n"
                       "  rest\n");
-    serveWithRarPackages(
-        release.files.at("update.xml"),
-        {{"lzss.pkg", "multi_lzss_blocks.rar", {{files[0].path, files[0].size, files[0].crc}}},
-         {"ppmd.pkg", "ppmd_lzss_conversion.rar", {{files[1].path, files[1].size, files[1].crc}}}});
+    serveWithPackages(release.files.at("update.xml"),
+                      {{"lzss.pkg",
+                        rartest::fixture("multi_lzss_blocks.rar"),
+                        {{files[0].path, files[0].size, files[0].crc}}},
+                       {"ppmd.pkg",
+                        rartest::fixture("ppmd_lzss_conversion.rar"),
+                        {{files[1].path, files[1].size, files[1].crc}}}});
     startServer();
     makeInstallFolder({liveUrl()});
 
@@ -121,15 +124,17 @@ TEST_F(UpdateRunArchives, NamesBeyondAsciiInstallAsPublishedAndLinksAreSkipped) 
     SRelease release =
         publishLayout(L"client", zipped,
                       "modification names\nclient-version 1.0.0.1\npack core.pkg full\n  rest\n");
-    // ... and two RAR packages: Unicode names with a link among them (the
-    // last entry packed on Unix, UTF-8 without the Unicode flag), and plain
-    // names with a link.
+    // ... two RAR packages: Unicode names with a link among them (the last
+    // entry packed on Unix, UTF-8 without the Unicode flag), and plain names
+    // with a link; and a zip as Info-ZIP packs on Unix: UTF-8 names without
+    // the flag, a link and a FIFO.
     const std::vector<SClientFile> unpacked = {
         {"表だよ/新しいフォルダ/新規テキスト ドキュメント.txt", ""},
         {"表だよ/漢字長いファイル名long-filename-in-漢字.txt", "kanji"},
         {"abcdefghijklmnopqrsテスト.txt", "aaaaaaaaaaaaaaa\n"},
         {"test.txt", "test text document\r\n"},
         {"testdir/test.txt", "test text document\r\n"},
+        {"ユニックス/ファイル.txt", "packed on unix"},
     };
     std::vector<SArchivedFile> listed;
     for (const SClientFile& f : unpacked) {
@@ -138,23 +143,39 @@ TEST_F(UpdateRunArchives, NamesBeyondAsciiInstallAsPublishedAndLinksAreSkipped) 
         listed.push_back(
             {path, f.bytes.size(), Crc32(f.bytes.data(), static_cast<unsigned>(f.bytes.size()))});
     }
-    serveWithRarPackages(release.files.at("update.xml"),
-                         {{"unicode.pkg", "unicode.rar", {listed[0], listed[1], listed[2]}},
-                          {"basic.pkg", "basic.rar", {listed[3], listed[4]}}});
+    std::vector<uint8_t> unixZip;
+    std::string error;
+    const std::string& unixFile = unpacked[5].bytes;
+    ASSERT_TRUE(writeZip({{unpacked[5].path, {unixFile.begin(), unixFile.end()}},
+                          {"ユニックス/リンク", {'x'}},
+                          {"fifo", {}}},
+                         unixZip, error))
+        << error;
+    ziptest::setMadeBy(unixZip, 0, ziptest::kHostUnix, false, 0100644u << 16);
+    ziptest::setMadeBy(unixZip, 1, ziptest::kHostUnix, false, 0120777u << 16);
+    ziptest::setMadeBy(unixZip, 2, ziptest::kHostUnix, false, 0010644u << 16);
+    serveWithPackages(
+        release.files.at("update.xml"),
+        {{"unicode.pkg", rartest::fixture("unicode.rar"), {listed[0], listed[1], listed[2]}},
+         {"basic.pkg", rartest::fixture("basic.rar"), {listed[3], listed[4]}},
+         {"unix.pkg", unixZip, {listed[5]}}});
     ASSERT_TRUE(writeClientFolder(release.client, unpacked));
     startServer();
     makeInstallFolder({liveUrl()});
 
     const SLauncherRun first = run();
     expectCompleted(first, release);
-    for (const char* line : {"Unpack: skipped symbolic link 表だよ\\ファイル",
-                             "Unpack: skipped symbolic link testlink"})
+    for (const char* line :
+         {"Unpack: skipped symbolic link 表だよ\\ファイル",
+          "Unpack: skipped symbolic link testlink",
+          "Unpack: skipped symbolic link ユニックス\\リンク", "Unpack: skipped special file fifo"})
         EXPECT_NE(first.log.find(line), std::string::npos) << line;
-    EXPECT_FALSE(std::filesystem::exists(install + L"\\表だよ\\ファイル"));
-    EXPECT_FALSE(std::filesystem::exists(install + L"\\testlink"));
+    for (const wchar_t* skipped :
+         {L"表だよ\\ファイル", L"testlink", L"ユニックス\\リンク", L"fifo"})
+        EXPECT_FALSE(std::filesystem::exists(install + L"\\" + skipped)) << narrowPath(skipped);
 
     // Everything is where the manifest says: nothing to fetch again.
-    const std::vector<std::string> packages = {"core.pkg", "unicode.pkg", "basic.pkg"};
+    const std::vector<std::string> packages = {"core.pkg", "unicode.pkg", "basic.pkg", "unix.pkg"};
     for (const std::string& name : packages)
         EXPECT_EQ(packageRequests(name), 1u) << name;
     const SLauncherRun second = run();

@@ -1,6 +1,7 @@
 #include "update/archive/zip_file.h"
 
 #include "unit/update/archive/fixture_bytes.h"
+#include "unit/update/archive/zip_test_support.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -375,25 +376,9 @@ TEST(CZipFile, ClosesAndDropsItsStream) {
 
 // --- What an entry is and how its name is encoded ---
 
-// Sets "version made by", the UTF-8 flag and the external attributes of
-// central record `index` of an archive the zip writer made (no comments, no
-// extra fields).
-void setMadeBy(std::vector<uint8_t>& zip, int index, uint8_t host, bool flagged,
-               uint32_t attributes) {
-    const auto le16 = [&](size_t at) { return static_cast<size_t>(zip[at] | (zip[at + 1] << 8)); };
-    const size_t end = zip.size() - 22;
-    size_t record = end - (le16(end + 12) | (le16(end + 14) << 16));
-    for (int i = 0; i < index; ++i)
-        record += 46 + le16(record + 28);
-    zip[record + 5] = host;
-    zip[record + 9] = flagged ? zip[record + 9] | 0x08 : zip[record + 9] & ~0x08;
-    for (int i = 0; i < 4; ++i)
-        zip[record + 38 + i] = static_cast<uint8_t>(attributes >> (8 * i));
-}
-
 TEST(CZipFile, ReportsUtf8NamesAndUnixEntryKinds) {
-    constexpr uint8_t kUnix = 3;
-    constexpr uint8_t kDos = 0;
+    using ziptest::kHostDos;
+    using ziptest::kHostUnix;
     const struct {
         const char* name;
         uint8_t host;
@@ -402,18 +387,18 @@ TEST(CZipFile, ReportsUtf8NamesAndUnixEntryKinds) {
         bool utf8;
         EEntryKind kind;
     } cases[] = {
-        {"plain.txt", kDos, false, 0, false, EEntryKind::File},
-        {"表.txt", kDos, true, 0, true, EEntryKind::File},
-        {"表-dos.txt", kDos, false, 0, false, EEntryKind::File},
-        {"表-unix.txt", kUnix, false, 0100644, true, EEntryKind::File},
-        {"caf\xE9-unix.txt", kUnix, false, 0100644, false, EEntryKind::File},
-        {"perms-only", kUnix, false, 0644, true, EEntryKind::File},
-        {"link", kUnix, false, 0120777, true, EEntryKind::Link},
-        {"fifo", kUnix, false, 0010644, true, EEntryKind::Special},
-        {"device", kUnix, false, 0020644, true, EEntryKind::Special},
-        {"folder-by-mode-only", kUnix, false, 0040755, true, EEntryKind::Special},
-        {"dir/", kUnix, false, 0040755, true, EEntryKind::Folder},
-        {"dos-link-bits", kDos, false, 0120777, false, EEntryKind::File},
+        {"plain.txt", kHostDos, false, 0, false, EEntryKind::File},
+        {"表.txt", kHostDos, true, 0, true, EEntryKind::File},
+        {"表-dos.txt", kHostDos, false, 0, false, EEntryKind::File},
+        {"表-unix.txt", kHostUnix, false, 0100644, true, EEntryKind::File},
+        {"caf\xE9-unix.txt", kHostUnix, false, 0100644, false, EEntryKind::File},
+        {"perms-only", kHostUnix, false, 0644, true, EEntryKind::File},
+        {"link", kHostUnix, false, 0120777, true, EEntryKind::Link},
+        {"fifo", kHostUnix, false, 0010644, true, EEntryKind::Special},
+        {"device", kHostUnix, false, 0020644, true, EEntryKind::Special},
+        {"folder-by-mode-only", kHostUnix, false, 0040755, true, EEntryKind::Special},
+        {"dir/", kHostUnix, false, 0040755, true, EEntryKind::Folder},
+        {"dos-link-bits", kHostDos, false, 0120777, false, EEntryKind::File},
     };
     std::vector<ZipWriterEntry> entries;
     for (const auto& c : cases)
@@ -422,7 +407,8 @@ TEST(CZipFile, ReportsUtf8NamesAndUnixEntryKinds) {
     std::string error;
     ASSERT_TRUE(writeZip(entries, zip, error)) << error;
     for (size_t i = 0; i < std::size(cases); ++i)
-        setMadeBy(zip, static_cast<int>(i), cases[i].host, cases[i].flagged, cases[i].mode << 16);
+        ziptest::setMadeBy(zip, static_cast<int>(i), cases[i].host, cases[i].flagged,
+                           cases[i].mode << 16);
     CZipFile file;
     ASSERT_EQ(file.OpenZip(streamOver(zip)), ZIP_S_OK);
     for (size_t i = 0; i < std::size(cases); ++i) {
