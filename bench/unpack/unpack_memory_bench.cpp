@@ -136,7 +136,7 @@ public:
         std::fseek(file, 0, SEEK_SET);
     }
     ~CStdioReadStream() override { Close(); }
-    bool Seek(int offset, int origin) override {
+    bool Seek(int64_t offset, int origin) override {
         const long base = origin == eSeekOrigin_End     ? size
                           : origin == eSeekOrigin_Begin ? 0
                                                         : position;
@@ -152,7 +152,7 @@ public:
         position += static_cast<long>(std::fread(dest, 1, static_cast<size_t>(count), file));
         return true;
     }
-    int Tell() const override { return static_cast<int>(position); }
+    int64_t Tell() const override { return position; }
     bool Close() override {
         if (file)
             std::fclose(file);

@@ -17,8 +17,6 @@
 
 #include <shlobj.h>
 
-#include <climits>
-
 namespace {
 
 // A folder path that is surely below a drive root ("C:\x\tmp"), so a broken
@@ -235,10 +233,7 @@ bool CLogic::downloadNext() {
         return true;
     }
     const std::string address = sUpdatePath + item.name;
-    // The downloader's ranges are 32-bit; a package is read through a 31-bit
-    // file stream anyway.
-    if (item.downloaded > INT_MAX ||
-        !downloader->DownloadUpdate(address.c_str(), 0, static_cast<unsigned>(item.downloaded),
+    if (!downloader->DownloadUpdate(address.c_str(), 0, item.downloaded,
                                     nextRangeLength(item.remaining)))
         OnNetError(NetEx::eDownload_Update, 0, 0, std::string());
     return true;

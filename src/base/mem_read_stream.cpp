@@ -10,12 +10,14 @@ CSimpleMemReadStream::CSimpleMemReadStream(const void* bytes, int count)
         std::memcpy(data.get(), bytes, static_cast<size_t>(size));
 }
 
-bool CSimpleMemReadStream::Seek(int offset, int origin) {
+bool CSimpleMemReadStream::Seek(int64_t offset, int origin) {
     int64_t base = position;
     if (origin == eSeekOrigin_End)
         base = size;
     else if (origin == eSeekOrigin_Begin)
         base = 0;
+    if (offset < -size || offset > size)
+        return false;
     const int64_t target = base + offset;
     if (target < 0 || target > size)
         return false;
@@ -33,7 +35,7 @@ bool CSimpleMemReadStream::Read(void* dest, int count) {
     return true;
 }
 
-int CSimpleMemReadStream::Tell() const {
+int64_t CSimpleMemReadStream::Tell() const {
     return position;
 }
 

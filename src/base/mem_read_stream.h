@@ -15,11 +15,13 @@ enum ESeekOrigin {
     eSeekOrigin_Begin = 2,
 };
 
+// Positions are 64-bit: a package on disk may be larger than 4 GiB. One
+// read moves at most `count` bytes.
 class ISimpleReadStream : public IUnk {
 public:
-    virtual bool Seek(int offset, int origin) = 0;
+    virtual bool Seek(int64_t offset, int origin) = 0;
     virtual bool Read(void* dest, int count) = 0;
-    virtual int Tell() const = 0;
+    virtual int64_t Tell() const = 0;
     virtual bool Close() = 0;
 };
 
@@ -33,13 +35,13 @@ public:
     // Moves to base + offset; the end itself is a valid position. False (and
     // the position unchanged) when the target is before the start or past the
     // end.
-    bool Seek(int offset, int origin) override;
+    bool Seek(int64_t offset, int origin) override;
     // Zero-fills all `count` bytes of `dest`, then copies what is left of the
     // stream, up to `count` bytes. A short read succeeds; only Tell() tells
     // how much was read. False for a null `dest`, `count` <= 0, at the end of
     // the stream and after Close().
     bool Read(void* dest, int count) override;
-    int Tell() const override;
+    int64_t Tell() const override;
     // Releases the copy of the bytes.
     bool Close() override;
 

@@ -93,7 +93,7 @@ void CRequestHttxBase::AddHeader(const char* line) {
         appendText(requestHeaders, line);
 }
 
-void CRequestHttxBase::AddRange(unsigned start, unsigned length) {
+void CRequestHttxBase::AddRange(uint64_t start, unsigned length) {
     appendText(requestHeaders, rangeHeader(start, length));
     answerLimits.range = true;
     answerLimits.rangeStart = start;

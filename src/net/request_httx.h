@@ -89,7 +89,7 @@ public:
     virtual void AddHeader(const char* line) = 0;
     // "Range: bytes=start-(start + length)" (open-ended for length 0). The
     // answer must then be that range: see planAnswer (answer_rules.h).
-    virtual void AddRange(unsigned start, unsigned length) = 0;
+    virtual void AddRange(uint64_t start, unsigned length) = 0;
     virtual void AddContentLength(unsigned length) = 0;
     // An empty boundary makes a random one.
     virtual void SetMultipartBoundary(const char* boundary) = 0;
@@ -145,7 +145,7 @@ public:
     void SetTag(int newTag) override { tag = static_cast<uint32_t>(newTag); }
     void SetExtraHeaderText(const char* text) override;
     void AddHeader(const char* line) override;
-    void AddRange(unsigned start, unsigned length) override;
+    void AddRange(uint64_t start, unsigned length) override;
     void AddContentLength(unsigned length) override;
     void SetMultipartBoundary(const char* boundary) override;
     void AppendBody(const void* data, unsigned length) override;

@@ -38,15 +38,11 @@ const char* verbText(int verb) {
     return kVerbs[static_cast<size_t>(verb)];
 }
 
-std::string rangeHeader(unsigned start, unsigned length) {
-    char text[128];
-    if (length != 0) {
-        const unsigned long long end = static_cast<unsigned long long>(start) + length;
-        std::snprintf(text, sizeof(text), "Range: bytes=%u-%llu\r\n", start, end);
-    } else {
-        std::snprintf(text, sizeof(text), "Range: bytes=%u-\r\n", start);
-    }
-    return text;
+std::string rangeHeader(uint64_t start, unsigned length) {
+    const std::string first = "Range: bytes=" + std::to_string(start) + "-";
+    if (length == 0)
+        return first + "\r\n";
+    return first + std::to_string(start + length) + "\r\n";
 }
 
 uint64_t rangeByteCount(unsigned length) {

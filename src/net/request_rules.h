@@ -24,10 +24,10 @@ enum EHttpVerb : int {
 // "GET", "POST", "DELETE", "HEAD"; null for anything else.
 const char* verbText(int verb);
 
-// "Range: bytes=%u-%u\r\n" with start and start + length, or the open-ended
-// "Range: bytes=%u-\r\n" when `length` is 0. The end is computed in 64 bits
-// so a range near 4 GiB does not wrap.
-std::string rangeHeader(unsigned start, unsigned length);
+// "Range: bytes=%llu-%llu\r\n" with start and start + length, or the
+// open-ended "Range: bytes=%llu-\r\n" when `length` is 0. Offsets are 64-bit:
+// a package may be larger than 4 GiB.
+std::string rangeHeader(uint64_t start, unsigned length);
 // The bytes that range asks for: length + 1, as the end is inclusive; 0 (all
 // from the start) for the open-ended form.
 uint64_t rangeByteCount(unsigned length);

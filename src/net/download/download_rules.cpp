@@ -98,7 +98,7 @@ std::string cacheBreakerArg(int64_t millisecondsSinceEpoch) {
     return std::to_string(millisecondsSinceEpoch);
 }
 
-std::string rangeLogText(const std::string& path, unsigned begin, unsigned length) {
+std::string rangeLogText(const std::string& path, uint64_t begin, unsigned length) {
     return path + " (begin: " + std::to_string(begin) + ", length: " + std::to_string(length) + ")";
 }
 

@@ -79,7 +79,7 @@ unsigned fileSizeFromHead(std::string_view head);
 std::string cacheBreakerArg(int64_t millisecondsSinceEpoch);
 
 // "<path> (begin: <begin>, length: <length>)" for the run log.
-std::string rangeLogText(const std::string& path, unsigned begin, unsigned length);
+std::string rangeLogText(const std::string& path, uint64_t begin, unsigned length);
 
 // The value of the header `name` in a captured response head; nothing when
 // the head cannot be read or has no such header.

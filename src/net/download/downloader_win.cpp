@@ -134,7 +134,7 @@ bool CDownloader::DownloadUpdateXml(const char* url) {
     return send(eDownload_UpdateXml, std::move(request));
 }
 
-bool CDownloader::DownloadUpdate(const char* url, int, unsigned begin, unsigned length) {
+bool CDownloader::DownloadUpdate(const char* url, int, uint64_t begin, unsigned length) {
     logLine("");
     if (notify == nullptr || isEmptyText(url) || !SetContext(serverBaseUrl))
         return false;

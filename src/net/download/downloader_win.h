@@ -68,7 +68,7 @@ public:
     bool DownloadLicense(const char* url);
     bool DownloadUpdateXml(const char* url);
     // `length` 0 asks for everything from `begin`.
-    bool DownloadUpdate(const char* url, int, unsigned begin, unsigned length);
+    bool DownloadUpdate(const char* url, int, uint64_t begin, unsigned length);
 
     // Logic thread: the three messages above; false for any other.
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

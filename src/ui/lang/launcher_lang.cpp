@@ -23,10 +23,10 @@ private:
 
 // Bytes between the position and the end; the position is kept.
 std::optional<size_t> remainingBytes(ISimpleReadStream& stream) {
-    const int position = stream.Tell();
+    const int64_t position = stream.Tell();
     if (position < 0 || !stream.Seek(0, eSeekOrigin_End))
         return std::nullopt;
-    const int end = stream.Tell();
+    const int64_t end = stream.Tell();
     if (!stream.Seek(position, eSeekOrigin_Begin) || end < position)
         return std::nullopt;
     return static_cast<size_t>(end - position);
@@ -36,7 +36,7 @@ std::optional<size_t> remainingBytes(ISimpleReadStream& stream) {
 bool readExact(ISimpleReadStream& stream, void* dest, size_t count) {
     if (count == 0)
         return true;
-    const int before = stream.Tell();
+    const int64_t before = stream.Tell();
     if (!stream.Read(dest, static_cast<int>(count)))
         return false;
     return static_cast<size_t>(stream.Tell() - before) == count;

@@ -30,8 +30,8 @@ bool isAscii(const std::string& text) {
 
 struct CRarDecoder::Source {
     ISimpleReadStream* stream = nullptr;
-    int position = 0; // libarchive's read position in the stream
-    int end = 0;
+    int64_t position = 0; // libarchive's read position in the stream
+    int64_t end = 0;
     std::vector<uint8_t> input; // valid until libarchive asks for more
 };
 
@@ -40,11 +40,11 @@ namespace {
 la_ssize_t readSource(archive*, void* client, const void** buffer) {
     auto* source = static_cast<CRarDecoder::Source*>(client);
     const int count =
-        std::min(source->end - source->position, static_cast<int>(source->input.size()));
+        static_cast<int>(std::min<int64_t>(source->end - source->position, source->input.size()));
     if (count <= 0)
         return 0;
     ISimpleReadStream* stream = source->stream;
-    const int saved = stream->Tell();
+    const int64_t saved = stream->Tell();
     bool ok = stream->Seek(source->position, eSeekOrigin_Begin) &&
               stream->Read(source->input.data(), count) &&
               stream->Tell() == source->position + count;
@@ -59,7 +59,7 @@ la_ssize_t readSource(archive*, void* client, const void** buffer) {
 la_int64_t skipSource(archive*, void* client, la_int64_t request) {
     auto* source = static_cast<CRarDecoder::Source*>(client);
     const la_int64_t count = std::clamp<la_int64_t>(request, 0, source->end - source->position);
-    source->position += static_cast<int>(count);
+    source->position += count;
     return count;
 }
 
@@ -71,7 +71,7 @@ CRarDecoder::~CRarDecoder() {
     Close();
 }
 
-bool CRarDecoder::Open(ISimpleReadStream* stream, int start, int stop, std::string& error) {
+bool CRarDecoder::Open(ISimpleReadStream* stream, int64_t start, int64_t stop, std::string& error) {
     Close();
     source = std::make_unique<Source>();
     source->stream = stream;

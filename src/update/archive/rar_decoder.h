@@ -26,7 +26,7 @@ public:
     // `stream` is borrowed and must outlive the decoder (or the next Close);
     // libarchive sees the bytes [start, end). The stream's position is
     // restored after every read, so the block reader may share it.
-    bool Open(ISimpleReadStream* stream, int start, int end, std::string& error);
+    bool Open(ISimpleReadStream* stream, int64_t start, int64_t end, std::string& error);
     void Close();
     bool IsOpen() const { return handle != nullptr; }
 

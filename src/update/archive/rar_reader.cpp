@@ -44,7 +44,7 @@ bool CRarReader::OpenArchive(ISimpleReadStream* source) {
     if (!findArchiveStart() || !checkArchiveHeader(nArchiveStart + kRarMarkerSize))
         return false;
     listEntries();
-    nNextBlock = nArchiveStart + static_cast<int>(kRarMarkerSize);
+    nNextBlock = nArchiveStart + static_cast<int64_t>(kRarMarkerSize);
     return stream->Seek(nNextBlock, eSeekOrigin_Begin) || fail("cannot seek the stream");
 }
 
@@ -76,8 +76,9 @@ bool CRarReader::findArchiveStart() {
         const ERarMarker kind = classifyRarMarker(head.data() + at, window - at);
         // A stub may contain the marker bytes; the archive header behind the
         // real one has a valid CRC.
-        if (kind == eRarMarker_Rar15 && checkArchiveHeader(static_cast<int>(at + kRarMarkerSize))) {
-            nArchiveStart = static_cast<int>(at);
+        if (kind == eRarMarker_Rar15 &&
+            checkArchiveHeader(static_cast<int64_t>(at + kRarMarkerSize))) {
+            nArchiveStart = static_cast<int64_t>(at);
             sLastError.clear();
             return true;
         }
@@ -93,7 +94,7 @@ bool CRarReader::findArchiveStart() {
     return fail("not a RAR archive");
 }
 
-bool CRarReader::checkArchiveHeader(int position) {
+bool CRarReader::checkArchiveHeader(int64_t position) {
     RarBlockHeader block;
     std::vector<uint8_t> head;
     if (readBlock(position, block, head) != eBlock_Read)
@@ -106,7 +107,7 @@ bool CRarReader::checkArchiveHeader(int position) {
 }
 
 void CRarReader::listEntries() {
-    int position = nArchiveStart + static_cast<int>(kRarMarkerSize);
+    int64_t position = nArchiveStart + static_cast<int64_t>(kRarMarkerSize);
     RarBlockHeader block;
     std::vector<uint8_t> head;
     while (readBlock(position, block, head) == eBlock_Read && block.type != kRarBlockEnd) {
@@ -124,17 +125,18 @@ void CRarReader::listEntries() {
         const uint64_t next = static_cast<uint64_t>(position) + block.headSize + block.dataSize;
         if (next >= static_cast<uint64_t>(nArchiveSize))
             break;
-        position = static_cast<int>(next);
+        position = static_cast<int64_t>(next);
     }
     sLastError.clear();
 }
 
-CRarReader::EBlockResult CRarReader::readBlock(int position, RarBlockHeader& block,
+CRarReader::EBlockResult CRarReader::readBlock(int64_t position, RarBlockHeader& block,
                                                std::vector<uint8_t>& head) {
     if (position >= nArchiveSize)
         return eBlock_End;
     uint8_t base[kRarBlockHeaderSize + 4] = {};
-    const int available = std::min(nArchiveSize - position, static_cast<int>(sizeof(base)));
+    const int available =
+        static_cast<int>(std::min<int64_t>(nArchiveSize - position, sizeof(base)));
     if (!readAt(position, base, available) ||
         !parseRarBlockHeader(base, static_cast<size_t>(available), block)) {
         fail("damaged block header at offset " + std::to_string(position));
@@ -188,7 +190,7 @@ bool CRarReader::extractNext(const Target& target) {
     for (;;) {
         RarBlockHeader block;
         std::vector<uint8_t> head;
-        const int position = nNextBlock;
+        const int64_t position = nNextBlock;
         const EBlockResult result = readBlock(position, block, head);
         if (result == eBlock_End)
             return true;
@@ -198,7 +200,7 @@ bool CRarReader::extractNext(const Target& target) {
         }
         const uint64_t next = static_cast<uint64_t>(position) + block.headSize + block.dataSize;
         nNextBlock =
-            static_cast<int>(std::min<uint64_t>(next, static_cast<uint64_t>(nArchiveSize)));
+            static_cast<int64_t>(std::min<uint64_t>(next, static_cast<uint64_t>(nArchiveSize)));
         if (block.type == kRarBlockEnd) {
             nNextBlock = nArchiveSize;
             return true;
@@ -232,7 +234,7 @@ bool CRarReader::extractFile(const RarFileHeader& file, uint64_t dataPosition, s
     CCrcEntrySink checked(target.sink);
     const bool unpacked =
         file.method == kRarMethodStored
-            ? copyStored(file, static_cast<int>(dataPosition), checked, target.chunkSize)
+            ? copyStored(file, static_cast<int64_t>(dataPosition), checked, target.chunkSize)
             : unpack(file, ordinal, checked, target.chunkSize);
     if (!unpacked)
         return fail(name + ": " + sLastError);
@@ -265,14 +267,14 @@ bool CRarReader::checkExtractable(const RarFileHeader& file, uint64_t dataPositi
 }
 
 // The packed size was checked against the archive, so the data is there.
-bool CRarReader::copyStored(const RarFileHeader& file, int dataPosition, IEntrySink& sink,
+bool CRarReader::copyStored(const RarFileHeader& file, int64_t dataPosition, IEntrySink& sink,
                             size_t chunkSize) {
     if (file.packedSize != file.unpackedSize)
         return fail("stored entry with different packed and unpacked sizes");
     const size_t pieceSize = static_cast<size_t>(
         std::min<uint64_t>(chunkSize, std::max<uint64_t>(file.unpackedSize, 1)));
     std::vector<uint8_t> piece(pieceSize);
-    int position = dataPosition;
+    int64_t position = dataPosition;
     for (uint64_t left = file.unpackedSize; left > 0;) {
         const int n = static_cast<int>(std::min<uint64_t>(pieceSize, left));
         if (!readAt(position, piece.data(), n))
@@ -293,7 +295,7 @@ bool CRarReader::unpack(const RarFileHeader& file, size_t ordinal, IEntrySink& s
     return decoder.Unpack(ordinal, file, sink, chunkSize, error) || fail(error);
 }
 
-bool CRarReader::readAt(int position, void* dest, int count) {
+bool CRarReader::readAt(int64_t position, void* dest, int count) {
     if (count <= 0)
         return true;
     return stream->Seek(position, eSeekOrigin_Begin) && stream->Read(dest, count) &&

@@ -76,9 +76,9 @@ private:
     enum EBlockResult { eBlock_Read, eBlock_End, eBlock_Error };
 
     bool findArchiveStart();
-    bool checkArchiveHeader(int position);
+    bool checkArchiveHeader(int64_t position);
     void listEntries();
-    EBlockResult readBlock(int position, RarBlockHeader& block, std::vector<uint8_t>& head);
+    EBlockResult readBlock(int64_t position, RarBlockHeader& block, std::vector<uint8_t>& head);
     // How ExtractNext and ExtractNextTo differ.
     struct Target {
         IEntrySink& sink;
@@ -90,17 +90,17 @@ private:
     bool extractFile(const RarFileHeader& file, uint64_t dataPosition, size_t ordinal,
                      const Target& target);
     bool checkExtractable(const RarFileHeader& file, uint64_t dataPosition, uint64_t maxFileSize);
-    bool copyStored(const RarFileHeader& file, int dataPosition, IEntrySink& sink,
+    bool copyStored(const RarFileHeader& file, int64_t dataPosition, IEntrySink& sink,
                     size_t chunkSize);
     bool unpack(const RarFileHeader& file, size_t ordinal, IEntrySink& sink, size_t chunkSize);
-    bool readAt(int position, void* dest, int count);
+    bool readAt(int64_t position, void* dest, int count);
     std::string convertName(const RarFileHeader& file) const;
     bool fail(const std::string& message);
 
     std::unique_ptr<ISimpleReadStream> stream;
-    int nArchiveSize = 0;
-    int nArchiveStart = 0; // the marker's position
-    int nNextBlock = 0;
+    int64_t nArchiveSize = 0;
+    int64_t nArchiveStart = 0; // the marker's position
+    int64_t nNextBlock = 0;
     size_t nFileOrdinal = 0; // file blocks passed by ExtractNext
     bool bBroken = false;
     std::vector<RarEntry> entries;

@@ -72,7 +72,7 @@ void CZipFile::Close() {
 ZipResult CZipFile::readEndRecord(uint32_t* directorySize, uint16_t* entries) {
     if (!stream->Seek(-kEndRecordSize, eSeekOrigin_End))
         return E_ZIP_NOT_ARCHIVE;
-    const int endPosition = stream->Tell();
+    const int64_t endPosition = stream->Tell();
     uint8_t end[kEndRecordSize];
     if (!readExact(end, kEndRecordSize) || le32(end) != kEndSignature)
         return E_ZIP_NOT_ARCHIVE;
@@ -80,7 +80,7 @@ ZipResult CZipFile::readEndRecord(uint32_t* directorySize, uint16_t* entries) {
     *directorySize = le32(end + 12);
     if (*directorySize > static_cast<uint32_t>(endPosition))
         return E_ZIP_BAD_FORMAT;
-    if (!stream->Seek(endPosition - static_cast<int>(*directorySize), eSeekOrigin_Begin))
+    if (!stream->Seek(endPosition - static_cast<int64_t>(*directorySize), eSeekOrigin_Begin))
         return E_ZIP_BAD_FORMAT;
     return ZIP_S_OK;
 }
@@ -153,8 +153,8 @@ ZipResult CZipFile::ExtractEntryTo(int index, IEntrySink& sink, size_t chunkSize
     const uint32_t outputSize = le32(record + 24);
     const uint32_t localOffset = le32(record + 42);
     uint8_t local[kLocalHeaderSize];
-    if (localOffset > INT_MAX || !stream->Seek(static_cast<int>(localOffset), eSeekOrigin_Begin) ||
-        !readExact(local, kLocalHeaderSize) || le32(local) != kLocalSignature)
+    if (!stream->Seek(localOffset, eSeekOrigin_Begin) || !readExact(local, kLocalHeaderSize) ||
+        le32(local) != kLocalSignature)
         return E_ZIP_BAD_FORMAT;
     // Without the sizes in the local header the data's end is unknown.
     if (le16(local + 6) & kFlagDataDescriptor)
@@ -265,16 +265,16 @@ bool CZipFile::readExact(void* dest, uint32_t size) {
         return true;
     if (size > INT_MAX)
         return false;
-    const int start = stream->Tell();
+    const int64_t start = stream->Tell();
     return stream->Read(dest, static_cast<int>(size)) &&
-           stream->Tell() - start == static_cast<int>(size);
+           stream->Tell() - start == static_cast<int64_t>(size);
 }
 
 int64_t CZipFile::bytesLeft() {
-    const int position = stream->Tell();
+    const int64_t position = stream->Tell();
     if (!stream->Seek(0, eSeekOrigin_End))
         return 0;
-    const int end = stream->Tell();
+    const int64_t end = stream->Tell();
     return stream->Seek(position, eSeekOrigin_Begin) ? end - position : 0;
 }
 

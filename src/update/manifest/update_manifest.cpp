@@ -169,6 +169,28 @@ bool readIgnore(const XMLElement& root, UpdateManifest& out, std::string& error)
     return true;
 }
 
+// A "size" of digits only that 64 bits cannot hold: read as anything, it
+// would be a wrong size, so the manifest counts as damaged. Other malformed
+// numbers read as zero.
+const char* oversizedSize(const XMLElement& root) {
+    const auto oversized = [](const XMLElement& element) -> const char* {
+        const char* value = element.Attribute("size");
+        if (!value || !*value || std::strspn(value, "0123456789") != std::strlen(value))
+            return nullptr;
+        return parseDecimal(value) ? nullptr : value;
+    };
+    for (const XMLElement* pack = root.FirstChildElement("PACK"); pack;
+         pack = pack->NextSiblingElement("PACK")) {
+        if (const char* value = oversized(*pack))
+            return value;
+        for (const XMLElement* file = pack->FirstChildElement("FILE"); file;
+             file = file->NextSiblingElement("FILE"))
+            if (const char* value = oversized(*file))
+                return value;
+    }
+    return nullptr;
+}
+
 bool parseDocument(std::string_view text, tinyxml2::XMLDocument& doc, std::string& error) {
     if (doc.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS) {
         error = std::string("manifest does not parse: ") + doc.ErrorStr();
@@ -220,6 +242,10 @@ bool parseUpdateManifest(std::string_view text, const ManifestParseOptions& opti
     if (!parseDocument(text, doc, error))
         return false;
     const XMLElement& root = *doc.RootElement();
+    if (const char* size = oversizedSize(root)) {
+        error = std::string("manifest size does not fit 64 bits: ") + size;
+        return false;
+    }
     out.modification = textAttribute(root, "modification");
     out.clientVersion = textAttribute(root, "clientVersion");
     out.launcher = readLauncherInfo(root);

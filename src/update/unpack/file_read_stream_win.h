@@ -10,23 +10,22 @@
 
 class CFileReadStream : public ISimpleReadStream {
 public:
-    // Null when the file cannot be opened or is 2 GiB or larger (stream
-    // positions are 32-bit).
+    // Null when the file cannot be opened.
     static std::unique_ptr<CFileReadStream> Open(const std::wstring& path);
 
     // The same rules as CSimpleMemReadStream: the end is a valid position, a
     // short read succeeds and zero-fills the rest of `dest`.
-    bool Seek(int offset, int origin) override;
+    bool Seek(int64_t offset, int origin) override;
     bool Read(void* dest, int count) override;
-    int Tell() const override { return position; }
+    int64_t Tell() const override { return position; }
     bool Close() override;
 
-    int GetSize() const { return size; }
+    uint64_t GetSize() const { return static_cast<uint64_t>(size); }
 
 private:
-    CFileReadStream(HANDLE handle, int fileSize) : file(handle), size(fileSize) {}
+    CFileReadStream(HANDLE handle, int64_t fileSize) : file(handle), size(fileSize) {}
 
     CFile file;
-    int position = 0;
-    int size = 0;
+    int64_t position = 0;
+    int64_t size = 0;
 };

@@ -56,7 +56,7 @@ bool readHead(const std::wstring& source, uint8_t (&head)[4], size_t& count) {
     const std::unique_ptr<CFileReadStream> stream = CFileReadStream::Open(source);
     if (!stream)
         return false;
-    count = static_cast<size_t>(std::min(stream->GetSize(), 4));
+    count = static_cast<size_t>(std::min<uint64_t>(stream->GetSize(), 4));
     return count == 0 || stream->Read(head, static_cast<int>(count));
 }
 
@@ -186,13 +186,13 @@ CPackageUnpacker::EOutcome CPackageUnpacker::CopyPlainFile(const std::wstring& s
     CTargetFile file(fullPath, bIgnoreWriteErrors);
     if (!file.Open())
         return failTarget(file);
-    const uint64_t size = static_cast<uint64_t>(stream->GetSize());
+    const uint64_t size = stream->GetSize();
     CWatchedSink watched(file, host, [&](uint64_t written) { progress(0, 1, written, size); });
     std::vector<uint8_t> piece(kEntryChunkSize);
     bool copied = true;
-    for (int left = stream->GetSize(); copied && left > 0;) {
-        const int n = std::min(left, static_cast<int>(piece.size()));
-        const int before = stream->Tell();
+    for (uint64_t left = size; copied && left > 0;) {
+        const int n = static_cast<int>(std::min<uint64_t>(left, piece.size()));
+        const int64_t before = stream->Tell();
         copied = stream->Read(piece.data(), n) && stream->Tell() - before == n &&
                  watched.Write(piece.data(), static_cast<size_t>(n));
         left -= n;

@@ -48,7 +48,7 @@ bool CUnpackerThread::AssembleFile(const wchar_t* path, uint8_t** data, unsigned
     if (!checkSource(path, &size) || size > kMaxAssembledSize)
         return false;
     const std::unique_ptr<CFileReadStream> stream = CFileReadStream::Open(path);
-    if (!stream || static_cast<uint64_t>(stream->GetSize()) != size)
+    if (!stream || stream->GetSize() != size)
         return false;
     auto bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(size));
     if (size > 0 && (!stream->Read(bytes.get(), static_cast<int>(size)) ||
@@ -238,7 +238,7 @@ bool CUnpackerThread::checkSource(const std::wstring& source, uint64_t* size) {
     if (!store.GetFileCrc(source, &crc, size) || !store.FlushFile(source))
         return false;
     const std::unique_ptr<CFileReadStream> stream = CFileReadStream::Open(source);
-    return stream ? static_cast<uint64_t>(stream->GetSize()) == *size : *size == 0;
+    return stream ? stream->GetSize() == *size : *size == 0;
 }
 
 bool CUnpackerThread::processItem(const SUnpackItem& item) {

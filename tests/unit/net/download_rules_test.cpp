@@ -176,6 +176,7 @@ TEST(DownloadRules, TextsOfTheRequestsAndTheLog) {
     EXPECT_EQ(cacheBreakerArg(1765000000123), "1765000000123");
     EXPECT_EQ(rangeLogText("/pkg/a.pkg?part", 1000, 0), "/pkg/a.pkg?part (begin: 1000, length: 0)");
     EXPECT_EQ(rangeLogText("/b", 4000000000u, 5), "/b (begin: 4000000000, length: 5)");
+    EXPECT_EQ(rangeLogText("/c", 6000000000ull, 5), "/c (begin: 6000000000, length: 5)");
 }
 
 } // namespace

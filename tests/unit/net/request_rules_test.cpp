@@ -12,7 +12,7 @@ using namespace NetEx;
 
 TEST(RangeHeader, ClosedEndIsStartPlusLengthOpenEndedWithoutLength) {
     struct Case {
-        unsigned start;
+        uint64_t start;
         unsigned length;
         const char* text;
     };
@@ -20,7 +20,10 @@ TEST(RangeHeader, ClosedEndIsStartPlusLengthOpenEndedWithoutLength) {
          {Case{1000, 500, "Range: bytes=1000-1500\r\n"}, Case{1000, 0, "Range: bytes=1000-\r\n"},
           Case{0, 0, "Range: bytes=0-\r\n"},
           // No 32-bit wrap of the end value.
-          Case{UINT_MAX, 2, "Range: bytes=4294967295-4294967297\r\n"}}) {
+          Case{UINT_MAX, 2, "Range: bytes=4294967295-4294967297\r\n"},
+          // Packages beyond 4 GiB: 64-bit offsets.
+          Case{5368709120ull, 16u << 20, "Range: bytes=5368709120-5385486336\r\n"},
+          Case{4294967296ull, 0, "Range: bytes=4294967296-\r\n"}}) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(rangeHeader(c.start, c.length), c.text);
     }

@@ -166,7 +166,7 @@ TEST(UpdateManifest, PathsThatFailTheInstallPathCheckAreSkippedEntries) {
 TEST(UpdateManifest, MalformedNumbersReadAsZero) {
     const std::string xml = doc(
         R"(<PACK type="full" file="a.pkg" crc="-1" size="1e9">)"
-        R"(<FILE file="a" crc="4294967296" size="99999999999999999999999"/>)"
+        R"(<FILE file="a" crc="4294967296" size="-1"/>)"
         R"(<FILE file="b" crc=" 7" size="12x"/><FILE file="c" crc="4294967295" size="5000000000"/>)"
         "</PACK>");
     UpdateManifest m;
@@ -180,6 +180,26 @@ TEST(UpdateManifest, MalformedNumbersReadAsZero) {
     EXPECT_EQ(m.files.at(L"b").size, 0u);
     EXPECT_EQ(m.files.at(L"c").crc, 4294967295u);
     EXPECT_EQ(m.files.at(L"c").size, 5000000000u);
+}
+
+// A wrapped or zero size would make the checker and the download flow
+// believe a wrong size; the manifest is damaged instead.
+TEST(UpdateManifest, SizesBeyondSixtyFourBitsMakeItDamaged) {
+    for (
+        const char* element :
+        {R"(<PACK type="full" file="a.pkg" size="18446744073709551616"></PACK>)",
+         R"(<PACK type="full" file="a.pkg"><FILE file="a" size="99999999999999999999999"/></PACK>)"}) {
+        UpdateManifest m;
+        std::string error;
+        EXPECT_FALSE(parseUpdateManifest(doc(element), {}, m, error)) << element;
+        EXPECT_NE(error.find("does not fit 64 bits"), std::string::npos) << error;
+    }
+    UpdateManifest m;
+    std::string error;
+    ASSERT_TRUE(parseUpdateManifest(
+        doc(R"(<PACK type="full" file="a.pkg" size="18446744073709551615"></PACK>)"), {}, m,
+        error));
+    EXPECT_EQ(m.packs.at(L"a.pkg").size, UINT64_MAX);
 }
 
 TEST(UpdateManifest, IgnoreRulesAndFailures) {
