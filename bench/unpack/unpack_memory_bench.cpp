@@ -4,6 +4,7 @@
 // memory before and after the unpacking. Prints figures, asserts none; exits
 // non-zero only when the unpacked file is wrong.
 //   unpack_memory_bench <work folder> [entry MiB]
+#include "base/byte_order.h"
 #include "base/crc32.h"
 #include "update/archive/entry_sink.h"
 #include "update/archive/zip_file.h"
@@ -36,36 +37,27 @@ void fillPiece(std::vector<uint8_t>& piece, uint64_t offset) {
     }
 }
 
-void put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
 std::vector<uint8_t> header(bool central, uint32_t crc, uint32_t packed, uint32_t size) {
     const std::string name = "big.bin";
     std::vector<uint8_t> h;
-    put32(h, central ? 0x02014B50 : 0x04034B50);
+    appendLe32(h, central ? 0x02014B50 : 0x04034B50);
     if (central)
-        put16(h, 20);
-    put16(h, 20);         // version needed
-    put16(h, 0);          // flags
-    put16(h, 8);          // deflated
-    put32(h, 0x00210000); // 1980-01-01
-    put32(h, crc);
-    put32(h, packed);
-    put32(h, size);
-    put16(h, static_cast<uint32_t>(name.size()));
-    put16(h, 0); // extra
+        appendLe16(h, 20);
+    appendLe16(h, 20);         // version needed
+    appendLe16(h, 0);          // flags
+    appendLe16(h, 8);          // deflated
+    appendLe32(h, 0x00210000); // 1980-01-01
+    appendLe32(h, crc);
+    appendLe32(h, packed);
+    appendLe32(h, size);
+    appendLe16(h, static_cast<uint32_t>(name.size()));
+    appendLe16(h, 0); // extra
     if (central) {
-        put16(h, 0); // comment
-        put16(h, 0); // disk
-        put16(h, 0); // internal attributes
-        put32(h, 0); // external attributes
-        put32(h, 0); // local header offset
+        appendLe16(h, 0); // comment
+        appendLe16(h, 0); // disk
+        appendLe16(h, 0); // internal attributes
+        appendLe32(h, 0); // external attributes
+        appendLe32(h, 0); // local header offset
     }
     h.insert(h.end(), name.begin(), name.end());
     return h;
@@ -110,19 +102,19 @@ bool writeArchive(const std::string& path, uint64_t size, uint32_t& crc, uint64_
     const std::vector<uint8_t> central =
         header(true, crc, static_cast<uint32_t>(packed), static_cast<uint32_t>(size));
     std::vector<uint8_t> end;
-    put32(end, 0x06054B50);
-    put32(end, 0);
-    put16(end, 1);
-    put16(end, 1);
-    put32(end, static_cast<uint32_t>(central.size()));
-    put32(end, static_cast<uint32_t>(local.size() + packed));
-    put16(end, 0);
+    appendLe32(end, 0x06054B50);
+    appendLe32(end, 0);
+    appendLe16(end, 1);
+    appendLe16(end, 1);
+    appendLe32(end, static_cast<uint32_t>(central.size()));
+    appendLe32(end, static_cast<uint32_t>(local.size() + packed));
+    appendLe16(end, 0);
     std::fwrite(central.data(), 1, central.size(), file);
     std::fwrite(end.data(), 1, end.size(), file);
     // The packed size is known only now: patched into the local header.
     std::fseek(file, 18, SEEK_SET);
     std::vector<uint8_t> packedField;
-    put32(packedField, static_cast<uint32_t>(packed));
+    appendLe32(packedField, static_cast<uint32_t>(packed));
     std::fwrite(packedField.data(), 1, 4, file);
     return std::ferror(file) == 0;
 }

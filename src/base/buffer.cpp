@@ -1,5 +1,7 @@
 #include "base/buffer.h"
 
+#include "base/byte_order.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -134,7 +136,7 @@ void CBuffer::ToString(std::string& out) const {
 void CBuffer::ToWString(std::wstring& out) const {
     out.resize(length / 2);
     for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
+        out[i] = static_cast<wchar_t>(readLe16(data + 2 * i));
 }
 
 uint8_t* CBuffer::AppendZeroByte() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/stamp/stamp_slots.h"
+#include "base/byte_order.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -19,12 +20,10 @@ struct Resource {
 };
 
 inline void put16(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    v[at] = static_cast<uint8_t>(x);
-    v[at + 1] = static_cast<uint8_t>(x >> 8);
+    writeLe16(v.data() + at, static_cast<uint16_t>(x));
 }
 inline void put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
-    put16(v, at, x & 0xFFFF);
-    put16(v, at + 2, x >> 16);
+    writeLe32(v.data() + at, x);
 }
 
 // resize + copy rather than insert: GCC 12 reports a false array-bounds

@@ -1,5 +1,6 @@
 #include "rar_writer.h"
 
+#include "base/byte_order.h"
 #include "base/crc32.h"
 #include "update/archive/rar_blocks.h"
 
@@ -13,16 +14,6 @@ constexpr uint32_t kAttributeArchive = 0x20;
 constexpr uint32_t kAttributeDirectory = 0x10;
 constexpr uint16_t kEndFlags = 0x4000; // no volume follows
 
-void put16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 // Fills in the CRC of the header that starts at `start` and runs to the end.
 void sealHeader(std::vector<uint8_t>& out, size_t start) {
     const uint16_t crc = rarHeaderCrc(out.data() + start, out.size() - start);
@@ -31,10 +22,10 @@ void sealHeader(std::vector<uint8_t>& out, size_t start) {
 }
 
 void startHeader(std::vector<uint8_t>& out, uint8_t type, uint16_t flags, uint16_t headSize) {
-    put16(out, 0);
+    appendLe16(out, 0);
     out.push_back(type);
-    put16(out, flags);
-    put16(out, headSize);
+    appendLe16(out, flags);
+    appendLe16(out, headSize);
 }
 
 void writeFileBlock(const RarWriterEntry& entry, uint32_t dosTime, std::vector<uint8_t>& out) {
@@ -45,15 +36,15 @@ void writeFileBlock(const RarWriterEntry& entry, uint32_t dosTime, std::vector<u
         flags |= kRarFileDirectoryMask;
     startHeader(out, kRarBlockFile, flags,
                 static_cast<uint16_t>(kRarFileHeaderFixedSize + entry.name.size()));
-    put32(out, size); // packed
-    put32(out, size); // unpacked
+    appendLe32(out, size); // packed
+    appendLe32(out, size); // unpacked
     out.push_back(kHostWindows);
-    put32(out, Crc32Continue(entry.data.data(), size, 0));
-    put32(out, dosTime);
+    appendLe32(out, Crc32Continue(entry.data.data(), size, 0));
+    appendLe32(out, dosTime);
     out.push_back(kUnpackVersion);
     out.push_back(kRarMethodStored);
-    put16(out, static_cast<uint16_t>(entry.name.size()));
-    put32(out, entry.isDirectory ? kAttributeDirectory : kAttributeArchive);
+    appendLe16(out, static_cast<uint16_t>(entry.name.size()));
+    appendLe32(out, entry.isDirectory ? kAttributeDirectory : kAttributeArchive);
     out.insert(out.end(), entry.name.begin(), entry.name.end());
     sealHeader(out, start);
     out.insert(out.end(), entry.data.begin(), entry.data.end());
@@ -80,8 +71,8 @@ bool writeStoredRar(const std::vector<RarWriterEntry>& entries, uint32_t dosTime
     out.insert(out.end(), marker, marker + kRarMarkerSize);
     const size_t archiveHeader = out.size();
     startHeader(out, kRarBlockArchive, 0, 13);
-    put16(out, 0); // reserved
-    put32(out, 0);
+    appendLe16(out, 0); // reserved
+    appendLe32(out, 0);
     sealHeader(out, archiveHeader);
     for (const RarWriterEntry& entry : entries)
         writeFileBlock(entry, dosTime, out);

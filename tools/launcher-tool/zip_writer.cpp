@@ -1,5 +1,7 @@
 #include "zip_writer.h"
 
+#include "base/byte_order.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -17,16 +19,6 @@ constexpr uint16_t kVersion = 20;
 constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
 constexpr size_t kMaxArchive = static_cast<size_t>(INT_MAX);
-
-void put16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
 
 struct ZStreamEnd {
     void operator()(z_stream* stream) const { deflateEnd(stream); }
@@ -77,20 +69,20 @@ bool packEntry(const ZipWriterEntry& entry, PackedEntry& packed, std::string& er
 
 // The fields local and central headers share, from "version needed" on.
 void putCommon(std::vector<uint8_t>& out, const ZipWriterEntry& entry, const PackedEntry& packed) {
-    put16(out, kVersion);
+    appendLe16(out, kVersion);
     // Bit 11: the name is UTF-8, which readers need to know beyond ASCII.
     const bool ascii = std::all_of(entry.name.begin(), entry.name.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    put16(out, ascii ? 0 : kFlagUtf8Name);
-    put16(out, packed.method);
-    put16(out, kZipFixedDosTime);
-    put16(out, kZipFixedDosDate);
-    put32(out, packed.crc);
-    put32(out, static_cast<uint32_t>(packed.method == kDeflated ? packed.deflated.size()
-                                                                : entry.data.size()));
-    put32(out, static_cast<uint32_t>(entry.data.size()));
-    put16(out, static_cast<uint32_t>(entry.name.size()));
-    put16(out, 0); // extra field length
+    appendLe16(out, ascii ? 0 : kFlagUtf8Name);
+    appendLe16(out, packed.method);
+    appendLe16(out, kZipFixedDosTime);
+    appendLe16(out, kZipFixedDosDate);
+    appendLe32(out, packed.crc);
+    appendLe32(out, static_cast<uint32_t>(packed.method == kDeflated ? packed.deflated.size()
+                                                                     : entry.data.size()));
+    appendLe32(out, static_cast<uint32_t>(entry.data.size()));
+    appendLe16(out, static_cast<uint32_t>(entry.name.size()));
+    appendLe16(out, 0); // extra field length
 }
 
 } // namespace
@@ -108,7 +100,7 @@ bool writeZip(const std::vector<ZipWriterEntry>& entries, std::vector<uint8_t>& 
         if (!packEntry(entry, packed, error))
             return false;
         const auto offset = static_cast<uint32_t>(archive.size());
-        put32(archive, kLocalSignature);
+        appendLe32(archive, kLocalSignature);
         putCommon(archive, entry, packed);
         archive.insert(archive.end(), entry.name.begin(), entry.name.end());
         const std::vector<uint8_t>& body =
@@ -118,26 +110,26 @@ bool writeZip(const std::vector<ZipWriterEntry>& entries, std::vector<uint8_t>& 
             error = "zip archive of 2 GiB or more";
             return false;
         }
-        put32(central, kCentralSignature);
-        put16(central, kVersion); // made by
+        appendLe32(central, kCentralSignature);
+        appendLe16(central, kVersion); // made by
         putCommon(central, entry, packed);
-        put16(central, 0); // comment length
-        put16(central, 0); // disk
-        put16(central, 0); // internal attributes
-        put32(central, 0); // external attributes
-        put32(central, offset);
+        appendLe16(central, 0); // comment length
+        appendLe16(central, 0); // disk
+        appendLe16(central, 0); // internal attributes
+        appendLe32(central, 0); // external attributes
+        appendLe32(central, offset);
         central.insert(central.end(), entry.name.begin(), entry.name.end());
     }
     const auto directoryOffset = static_cast<uint32_t>(archive.size());
     archive.insert(archive.end(), central.begin(), central.end());
-    put32(archive, kEndSignature);
-    put16(archive, 0);
-    put16(archive, 0);
-    put16(archive, static_cast<uint32_t>(entries.size()));
-    put16(archive, static_cast<uint32_t>(entries.size()));
-    put32(archive, static_cast<uint32_t>(central.size()));
-    put32(archive, directoryOffset);
-    put16(archive, 0); // comment length
+    appendLe32(archive, kEndSignature);
+    appendLe16(archive, 0);
+    appendLe16(archive, 0);
+    appendLe16(archive, static_cast<uint32_t>(entries.size()));
+    appendLe16(archive, static_cast<uint32_t>(entries.size()));
+    appendLe32(archive, static_cast<uint32_t>(central.size()));
+    appendLe32(archive, directoryOffset);
+    appendLe16(archive, 0); // comment length
     if (archive.size() >= kMaxArchive) {
         error = "zip archive of 2 GiB or more";
         return false;

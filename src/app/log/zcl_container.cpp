@@ -1,20 +1,12 @@
 #include "app/log/zcl_container.h"
 
+#include "base/byte_order.h"
+
 #include <cstring>
 
 namespace {
 
 constexpr size_t kLengthOffset = 4;
-
-uint32_t readLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void writeLe32(uint8_t* p, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // Records the true length of the unfinished record at `offset`.
 EZclWalk patchOpenRecord(IZclFile& file, uint64_t offset, uint64_t fileSize) {

@@ -1,5 +1,7 @@
 #include "app/stamp/pe_resources.h"
 
+#include "base/byte_order.h"
+
 #include <vector>
 
 namespace {
@@ -15,15 +17,12 @@ public:
     std::optional<uint16_t> u16(size_t offset) const {
         if (!has(offset, 2))
             return std::nullopt;
-        return static_cast<uint16_t>(data_[offset] | data_[offset + 1] << 8);
+        return readLe16(data_ + offset);
     }
     std::optional<uint32_t> u32(size_t offset) const {
         if (!has(offset, 4))
             return std::nullopt;
-        return static_cast<uint32_t>(data_[offset]) |
-               static_cast<uint32_t>(data_[offset + 1]) << 8 |
-               static_cast<uint32_t>(data_[offset + 2]) << 16 |
-               static_cast<uint32_t>(data_[offset + 3]) << 24;
+        return readLe32(data_ + offset);
     }
 
 private:

@@ -1,20 +1,12 @@
 #include "update/archive/rar_blocks.h"
 
+#include "base/byte_order.h"
 #include "base/crc32.h"
 #include "update/archive/rar_unicode_name.h"
 
 #include <cstring>
 
 namespace {
-
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 const uint8_t kRarPrefix[6] = {'R', 'a', 'r', '!', 0x1A, 0x07};
 const uint8_t kRar14Marker[4] = {'R', 'E', '~', '^'};
@@ -36,10 +28,10 @@ ERarMarker classifyRarMarker(const uint8_t* bytes, size_t count) {
 bool parseRarBlockHeader(const uint8_t* bytes, size_t count, RarBlockHeader& out) {
     if (count < kRarBlockHeaderSize)
         return false;
-    out.crc = le16(bytes);
+    out.crc = readLe16(bytes);
     out.type = bytes[2];
-    out.flags = le16(bytes + 3);
-    out.headSize = le16(bytes + 5);
+    out.flags = readLe16(bytes + 3);
+    out.headSize = readLe16(bytes + 5);
     out.dataSize = 0;
     if (out.headSize < kRarBlockHeaderSize)
         return false;
@@ -47,7 +39,7 @@ bool parseRarBlockHeader(const uint8_t* bytes, size_t count, RarBlockHeader& out
     if ((out.flags & kRarFlagAddSize) || out.type == kRarBlockFile) {
         if (count < kRarBlockHeaderSize + 4 || out.headSize < kRarBlockHeaderSize + 4)
             return false;
-        out.dataSize = le32(bytes + 7);
+        out.dataSize = readLe32(bytes + 7);
     }
     return true;
 }
@@ -63,24 +55,24 @@ bool parseRarFileHeader(const uint8_t* header, size_t headSize, RarFileHeader& o
         error = "file header shorter than its fixed fields";
         return false;
     }
-    out.flags = le16(header + 3);
-    out.packedSize = le32(header + 7);
-    out.unpackedSize = le32(header + 11);
+    out.flags = readLe16(header + 3);
+    out.packedSize = readLe32(header + 7);
+    out.unpackedSize = readLe32(header + 11);
     out.hostOs = header[15];
-    out.fileCrc = le32(header + 16);
-    out.fileTime = le32(header + 20);
+    out.fileCrc = readLe32(header + 16);
+    out.fileTime = readLe32(header + 20);
     out.unpackVersion = header[24];
     out.method = header[25];
-    const size_t nameSize = le16(header + 26);
-    out.attributes = le32(header + 28);
+    const size_t nameSize = readLe16(header + 26);
+    out.attributes = readLe32(header + 28);
     size_t pos = kRarFileHeaderFixedSize;
     if (out.flags & kRarFileLarge) {
         if (headSize < pos + 8) {
             error = "file header too short for its 64-bit sizes";
             return false;
         }
-        out.packedSize |= static_cast<uint64_t>(le32(header + pos)) << 32;
-        out.unpackedSize |= static_cast<uint64_t>(le32(header + pos + 4)) << 32;
+        out.packedSize |= static_cast<uint64_t>(readLe32(header + pos)) << 32;
+        out.unpackedSize |= static_cast<uint64_t>(readLe32(header + pos + 4)) << 32;
         pos += 8;
     }
     if (nameSize > headSize - pos) {

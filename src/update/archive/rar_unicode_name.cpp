@@ -1,5 +1,6 @@
 #include "update/archive/rar_unicode_name.h"
 
+#include "base/byte_order.h"
 #include "ui/lang/utf8_text.h"
 #include "update/manifest/manifest_text.h"
 
@@ -49,10 +50,7 @@ private:
         return true;
     }
 
-    void put(unsigned unit) {
-        units.push_back(static_cast<uint8_t>(unit & 0xFF));
-        units.push_back(static_cast<uint8_t>(unit >> 8));
-    }
+    void put(unsigned unit) { appendLe16(units, static_cast<uint16_t>(unit)); }
 
     size_t decoded() const { return units.size() / 2; }
 

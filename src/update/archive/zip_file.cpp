@@ -1,5 +1,6 @@
 #include "update/archive/zip_file.h"
 
+#include "base/byte_order.h"
 #include "ui/lang/utf8_text.h"
 
 #include <zlib.h>
@@ -22,15 +23,6 @@ constexpr uint16_t kFlagUtf8Name = 0x0800;
 constexpr uint8_t kHostUnix = 3;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
-
-uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 size_t alignUp(size_t value, size_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
@@ -74,10 +66,10 @@ ZipResult CZipFile::readEndRecord(uint32_t* directorySize, uint16_t* entries) {
         return E_ZIP_NOT_ARCHIVE;
     const int64_t endPosition = stream->Tell();
     uint8_t end[kEndRecordSize];
-    if (!readExact(end, kEndRecordSize) || le32(end) != kEndSignature)
+    if (!readExact(end, kEndRecordSize) || readLe32(end) != kEndSignature)
         return E_ZIP_NOT_ARCHIVE;
-    *entries = le16(end + 8);
-    *directorySize = le32(end + 12);
+    *entries = readLe16(end + 8);
+    *directorySize = readLe32(end + 12);
     if (*directorySize > static_cast<uint32_t>(endPosition))
         return E_ZIP_BAD_FORMAT;
     if (!stream->Seek(endPosition - static_cast<int64_t>(*directorySize), eSeekOrigin_Begin))
@@ -102,13 +94,13 @@ ZipResult CZipFile::indexRecords(uint32_t directorySize, uint16_t entries) {
         if (directorySize - offset < kCentralRecordSize)
             return E_ZIP_BAD_FORMAT;
         uint8_t* record = directory.get() + offset;
-        if (le32(record) != kCentralSignature)
+        if (readLe32(record) != kCentralSignature)
             return E_ZIP_BAD_FORMAT;
-        const uint32_t nameLength = le16(record + 28);
+        const uint32_t nameLength = readLe16(record + 28);
         if (nameLength > kMaxNameLength)
             return E_ZIP_BAD_FORMAT;
         const size_t recordSize =
-            kCentralRecordSize + nameLength + le16(record + 30) + le16(record + 32);
+            kCentralRecordSize + nameLength + readLe16(record + 30) + readLe16(record + 32);
         if (recordSize > directorySize - offset)
             return E_ZIP_BAD_FORMAT;
         char* name = reinterpret_cast<char*>(record + kCentralRecordSize);
@@ -150,19 +142,19 @@ ZipResult CZipFile::ExtractEntryTo(int index, IEntrySink& sink, size_t chunkSize
     if (index < 0 || index >= count || chunkSize == 0)
         return ZIP_E_INVALIDARG;
     const uint8_t* record = records[index];
-    const uint32_t outputSize = le32(record + 24);
-    const uint32_t localOffset = le32(record + 42);
+    const uint32_t outputSize = readLe32(record + 24);
+    const uint32_t localOffset = readLe32(record + 42);
     uint8_t local[kLocalHeaderSize];
     if (!stream->Seek(localOffset, eSeekOrigin_Begin) || !readExact(local, kLocalHeaderSize) ||
-        le32(local) != kLocalSignature)
+        readLe32(local) != kLocalSignature)
         return E_ZIP_BAD_FORMAT;
     // Without the sizes in the local header the data's end is unknown.
-    if (le16(local + 6) & kFlagDataDescriptor)
+    if (readLe16(local + 6) & kFlagDataDescriptor)
         return E_ZIP_BAD_FORMAT;
-    if (!stream->Seek(le16(local + 26) + le16(local + 28), eSeekOrigin_Current))
+    if (!stream->Seek(readLe16(local + 26) + readLe16(local + 28), eSeekOrigin_Current))
         return E_ZIP_BAD_FORMAT;
-    const uint32_t packedSize = le32(local + 18);
-    switch (le16(local + 8)) {
+    const uint32_t packedSize = readLe32(local + 18);
+    switch (readLe16(local + 8)) {
     case kMethodStored:
         return readStored(packedSize, outputSize, sink, chunkSize);
     case kMethodDeflated:
@@ -287,19 +279,19 @@ std::string CZipFile::GetEntryName(int index) const {
     if (!record)
         return {};
     return std::string(reinterpret_cast<const char*>(record + kCentralRecordSize),
-                       le16(record + 28));
+                       readLe16(record + 28));
 }
 
 bool CZipFile::IsEntryNameUtf8(int index) const {
     const uint8_t* record = validRecord(index);
     if (!record)
         return false;
-    if (le16(record + 8) & kFlagUtf8Name)
+    if (readLe16(record + 8) & kFlagUtf8Name)
         return true;
     // Info-ZIP on Unix stores the file system's names, UTF-8 on any current
     // system, without the flag.
     const std::string_view name(reinterpret_cast<const char*>(record + kCentralRecordSize),
-                                le16(record + 28));
+                                readLe16(record + 28));
     return record[5] == kHostUnix && !findInvalidUtf8(name);
 }
 
@@ -307,23 +299,23 @@ EEntryKind CZipFile::GetEntryKind(int index) const {
     const uint8_t* record = validRecord(index);
     if (!record)
         return EEntryKind::File;
-    const uint16_t nameLength = le16(record + 28);
+    const uint16_t nameLength = readLe16(record + 28);
     if (nameLength > 0 && record[kCentralRecordSize + nameLength - 1] == '\\')
         return EEntryKind::Folder;
     // The high byte of "version made by" names the host; Unix hosts keep
     // st_mode in the high half of the external attributes.
     if (record[5] != kHostUnix)
         return EEntryKind::File;
-    const EEntryKind byMode = entryKindFromUnixMode(le32(record + 38) >> 16);
+    const EEntryKind byMode = entryKindFromUnixMode(readLe32(record + 38) >> 16);
     return byMode == EEntryKind::Folder ? EEntryKind::Special : byMode;
 }
 
 uint32_t CZipFile::GetEntrySize(int index) const {
     const uint8_t* record = validRecord(index);
-    return record ? le32(record + 24) : 0;
+    return record ? readLe32(record + 24) : 0;
 }
 
 uint32_t CZipFile::GetEntryCrc(int index) const {
     const uint8_t* record = validRecord(index);
-    return record ? le32(record + 16) : 0;
+    return record ? readLe32(record + 16) : 0;
 }

@@ -1,5 +1,7 @@
 #include "update/manifest/manifest_text.h"
 
+#include "base/byte_order.h"
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -63,11 +65,11 @@ std::string utf8FromWide(std::wstring_view text) {
 std::wstring wideFromUtf16Le(const uint8_t* bytes, size_t units) {
     std::wstring out;
     for (size_t i = 0; i < units; ++i) {
-        const char32_t u = bytes[2 * i] | (static_cast<char32_t>(bytes[2 * i + 1]) << 8);
+        const char32_t u = readLe16(bytes + 2 * i);
         if (u == 0)
             break;
         if (isHighSurrogate(u) && i + 1 < units) {
-            const char32_t low = bytes[2 * i + 2] | (static_cast<char32_t>(bytes[2 * i + 3]) << 8);
+            const char32_t low = readLe16(bytes + 2 * i + 2);
             if (isLowSurrogate(low)) {
                 appendWide(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), out);
                 ++i;

@@ -3,6 +3,7 @@
 // of a file header and the stored copy all go past 32 bits.
 #include "update/archive/rar_reader.h"
 
+#include "base/byte_order.h"
 #include "base/crc32.h"
 #include "base/mem_read_stream.h"
 #include "update/archive/entry_sink.h"
@@ -18,16 +19,6 @@ namespace {
 
 constexpr uint64_t kZeroFileSize = (4ull << 30) + (1u << 20) + 3;
 
-void put16(std::vector<uint8_t>& out, uint32_t value) {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value) {
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
 void seal(std::vector<uint8_t>& out, size_t start) {
     const uint16_t crc = rarHeaderCrc(out.data() + start, out.size() - start);
     out[start] = static_cast<uint8_t>(crc);
@@ -38,22 +29,22 @@ void seal(std::vector<uint8_t>& out, size_t start) {
 void fileHeader(std::vector<uint8_t>& out, const std::string& name, uint64_t size, uint32_t crc) {
     const size_t start = out.size();
     const bool large = size > UINT32_MAX;
-    put16(out, 0);
+    appendLe16(out, 0);
     out.push_back(kRarBlockFile);
-    put16(out, kRarFlagAddSize | (large ? kRarFileLarge : 0));
-    put16(out, static_cast<uint32_t>(kRarFileHeaderFixedSize + (large ? 8 : 0) + name.size()));
-    put32(out, static_cast<uint32_t>(size)); // packed
-    put32(out, static_cast<uint32_t>(size)); // unpacked
-    out.push_back(2);                        // Windows
-    put32(out, crc);
-    put32(out, 0x00210000); // 1980-01-01
+    appendLe16(out, kRarFlagAddSize | (large ? kRarFileLarge : 0));
+    appendLe16(out, static_cast<uint32_t>(kRarFileHeaderFixedSize + (large ? 8 : 0) + name.size()));
+    appendLe32(out, static_cast<uint32_t>(size)); // packed
+    appendLe32(out, static_cast<uint32_t>(size)); // unpacked
+    out.push_back(2);                             // Windows
+    appendLe32(out, crc);
+    appendLe32(out, 0x00210000); // 1980-01-01
     out.push_back(29);
     out.push_back(kRarMethodStored);
-    put16(out, static_cast<uint32_t>(name.size()));
-    put32(out, 0x20);
+    appendLe16(out, static_cast<uint32_t>(name.size()));
+    appendLe32(out, 0x20);
     if (large) {
-        put32(out, static_cast<uint32_t>(size >> 32));
-        put32(out, static_cast<uint32_t>(size >> 32));
+        appendLe32(out, static_cast<uint32_t>(size >> 32));
+        appendLe32(out, static_cast<uint32_t>(size >> 32));
     }
     out.insert(out.end(), name.begin(), name.end());
     seal(out, start);
@@ -123,12 +114,12 @@ TEST(RarLargeArchive, ListsAndExtractsEntriesPastFourGiB) {
     const std::string tailText = "the last file, past 4 GiB";
     std::vector<uint8_t> head = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
     const size_t archiveHeader = head.size();
-    put16(head, 0);
+    appendLe16(head, 0);
     head.push_back(kRarBlockArchive);
-    put16(head, 0);
-    put16(head, 13);
-    put16(head, 0);
-    put32(head, 0);
+    appendLe16(head, 0);
+    appendLe16(head, 13);
+    appendLe16(head, 0);
+    appendLe32(head, 0);
     seal(head, archiveHeader);
     fileHeader(head, "zeros.bin", kZeroFileSize, crcOfZeros(kZeroFileSize));
     std::vector<uint8_t> tail;
@@ -136,10 +127,10 @@ TEST(RarLargeArchive, ListsAndExtractsEntriesPastFourGiB) {
                Crc32(tailText.data(), static_cast<unsigned>(tailText.size())));
     tail.insert(tail.end(), tailText.begin(), tailText.end());
     const size_t end = tail.size();
-    put16(tail, 0);
+    appendLe16(tail, 0);
     tail.push_back(kRarBlockEnd);
-    put16(tail, 0x4000);
-    put16(tail, 7);
+    appendLe16(tail, 0x4000);
+    appendLe16(tail, 7);
     seal(tail, end);
 
     CRarReader reader;

@@ -1,5 +1,6 @@
 #include "update/archive/rar_reader.h"
 
+#include "base/byte_order.h"
 #include "base/crc32.h"
 #include "base/mem_read_stream.h"
 #include "unit/update/archive/rar_test_support.h"
@@ -216,11 +217,10 @@ TEST(RarReader, FailsCleanlyOnLyingHeaders) {
         {"unpack version 2.0", [](uint8_t* h) { h[24] = 20; }, "unpack version 20"},
         {"unpack version 1.5", [](uint8_t* h) { h[24] = 15; }, "unpack version 15"},
         {"unknown method", [](uint8_t* h) { h[25] = 0x39; }, "unknown method"},
-        {"huge unpacked size", [](uint8_t* h) { rartest::putLe32(h + 11, 0xFFFFFFF0); },
-         "too large"},
+        {"huge unpacked size", [](uint8_t* h) { writeLe32(h + 11, 0xFFFFFFF0); }, "too large"},
         // The high size parts then come from the name's first bytes.
         {"64-bit sizes", [](uint8_t* h) { h[4] |= 0x01; }, "too large"},
-        {"packed size past the end", [](uint8_t* h) { rartest::putLe32(h + 7, 0x7FFFFFF0); },
+        {"packed size past the end", [](uint8_t* h) { writeLe32(h + 7, 0x7FFFFFF0); },
          "past the end"},
         {"name longer than the header", [](uint8_t* h) { h[26] = 0xFF; }, "past its header"},
         {"stored with mismatched sizes", [](uint8_t* h) { h[25] = kRarMethodStored; },

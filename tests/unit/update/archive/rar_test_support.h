@@ -3,6 +3,7 @@
 // wrong).
 #pragma once
 
+#include "base/byte_order.h"
 #include "update/archive/rar_blocks.h"
 
 #include <cstdint>
@@ -39,15 +40,10 @@ inline void patchHeader(std::vector<uint8_t>& bytes, size_t offset,
                         const std::function<void(uint8_t* header)>& edit) {
     uint8_t* header = bytes.data() + offset;
     edit(header);
-    const size_t headSize = header[5] | (header[6] << 8);
+    const size_t headSize = readLe16(header + 5);
     const uint16_t crc = rarHeaderCrc(header, headSize);
     header[0] = static_cast<uint8_t>(crc);
     header[1] = static_cast<uint8_t>(crc >> 8);
-}
-
-inline void putLe32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 } // namespace rartest

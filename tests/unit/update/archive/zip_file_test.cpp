@@ -1,5 +1,6 @@
 #include "update/archive/zip_file.h"
 
+#include "base/byte_order.h"
 #include "unit/update/archive/fixture_bytes.h"
 #include "unit/update/archive/zip_test_support.h"
 #include "zip_writer.h"
@@ -117,14 +118,8 @@ struct BuiltZip {
     std::vector<size_t> central;
     size_t end = 0;
 
-    void put16(size_t at, uint16_t value) {
-        bytes[at] = static_cast<uint8_t>(value);
-        bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-    }
-    void put32(size_t at, uint32_t value) {
-        put16(at, static_cast<uint16_t>(value));
-        put16(at + 2, static_cast<uint16_t>(value >> 16));
-    }
+    void put16(size_t at, uint16_t value) { writeLe16(bytes.data() + at, value); }
+    void put32(size_t at, uint32_t value) { writeLe32(bytes.data() + at, value); }
 };
 
 std::string rawDeflate(const std::string& data) {
