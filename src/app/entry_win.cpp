@@ -6,7 +6,7 @@
 #include "app/log/log_files_win.h"
 #include "app/log/run_log_win.h"
 #include "base/file_io_win.h"
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 #include "base/os_info_win.h"
 #include "system/assistant_entry_win.h"
 

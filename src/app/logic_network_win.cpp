@@ -5,7 +5,7 @@
 #include "app/config/install_folder_win.h"
 #include "app/log/run_log_win.h"
 #include "base/file_io_win.h"
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 #include "net/download/downloader_win.h"
 #include "net/net_transport_win.h"
 #include "ui/lang/utf8_text.h"

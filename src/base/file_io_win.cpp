@@ -1,6 +1,6 @@
 #include "base/file_io_win.h"
 
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "base/folder_tree_win.h"
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 // their own stop flag and event, then joined with a bounded Wait.
 #pragma once
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 

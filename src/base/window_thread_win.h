@@ -9,7 +9,7 @@
 // (the system destroys a dead thread's windows itself).
 #pragma once
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 #include "base/thread_win.h"
 
 #include <windows.h>

@@ -8,7 +8,7 @@
 // header, whose GetFreeSpace macro would rename a CBuffer member.
 #include "net/net_records.h"
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <memory>
 

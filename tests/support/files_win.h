@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/file_io_win.h"
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 
@@ -25,14 +25,13 @@ inline std::vector<std::wstring> filesIn(const std::wstring& folder,
                                          const std::wstring& pattern = L"*") {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW d{};
-    HANDLE h = ::FindFirstFileW((folder + L"\\" + pattern).c_str(), &d);
-    if (h == INVALID_HANDLE_VALUE)
+    const CFindHandle search(::FindFirstFileW((folder + L"\\" + pattern).c_str(), &d));
+    if (!search)
         return names;
     do {
         if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             names.push_back(d.cFileName);
-    } while (::FindNextFileW(h, &d));
-    ::FindClose(h);
+    } while (::FindNextFileW(search.get(), &d));
     return names;
 }
 

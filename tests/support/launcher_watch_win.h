@@ -3,8 +3,7 @@
 // holds open, the moment it ends. Test thread only.
 #pragma once
 
-#include "base/file_win.h"
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include "support/files_win.h"
 #include "support/release_win.h"

@@ -8,7 +8,7 @@
 // it messages: a box of this process needs its thread to pump messages.
 #pragma once
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 

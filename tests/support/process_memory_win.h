@@ -2,7 +2,7 @@
 // until the process ends, for the memory figures of the update-run tests.
 #pragma once
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // Runs a child process for the tests and waits for it with a time limit.
 #pragma once
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "base/file_io_win.h"
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 #include "stamp_writer.h"
 
 #include "support/files_win.h"

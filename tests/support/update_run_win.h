@@ -6,7 +6,7 @@
 #pragma once
 
 #include "base/file_io_win.h"
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 #include "pack_command.h"
 #include "rar_writer.h"
 #include "stamp_writer.h"

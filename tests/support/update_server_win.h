@@ -212,10 +212,12 @@ private:
         if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                               &si, &pi))
             return false;
-        if (pi.hThread != nullptr)
-            ::CloseHandle(pi.hThread);
-        if (pi.hProcess != nullptr)
-            ::CloseHandle(pi.hProcess);
+        // Wine gives no process handle for a Unix program and leaves the
+        // thread handle undefined then.
+        if (pi.hProcess != nullptr) {
+            const CHandle process(pi.hProcess);
+            const CHandle thread(pi.hThread);
+        }
         return true;
     }
 

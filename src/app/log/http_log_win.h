@@ -5,7 +5,7 @@
 #pragma once
 
 #include "app/log/time_stamp.h"
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <cstddef>
 #include <cstdint>

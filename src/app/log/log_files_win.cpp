@@ -1,8 +1,7 @@
 #include "app/log/log_files_win.h"
 
 #include "app/log/log_file_names.h"
-#include "base/file_win.h"
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <optional>
 #include <utility>

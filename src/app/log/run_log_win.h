@@ -4,7 +4,7 @@
 // file writes, so lines of different threads may interleave.
 #pragma once
 
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 
 // No base class; the virtual slots keep this order.
 class CLogImplW {

@@ -1,6 +1,6 @@
 #include "net/download/cud_store_win.h"
 
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 

@@ -30,49 +30,25 @@ private:
     T* pointer = nullptr;
 };
 
-// Global memory until a stream takes it over.
-class CGlobalMemory {
-public:
-    explicit CGlobalMemory(SIZE_T size) : hMemory(::GlobalAlloc(GMEM_MOVEABLE, size)) {}
-    CGlobalMemory(const CGlobalMemory&) = delete;
-    CGlobalMemory& operator=(const CGlobalMemory&) = delete;
-    ~CGlobalMemory() {
-        if (hMemory)
-            ::GlobalFree(hMemory);
-    }
+// Copies `size` bytes into global memory that a stream can take over.
+bool fillGlobalMemory(HGLOBAL memory, const void* data, SIZE_T size) {
+    void* locked = memory ? ::GlobalLock(memory) : nullptr;
+    if (!locked)
+        return false;
+    std::memcpy(locked, data, size);
+    ::GlobalUnlock(memory);
+    return true;
+}
 
-    HGLOBAL get() const { return hMemory; }
-    HGLOBAL release() { return std::exchange(hMemory, nullptr); }
-    bool fill(const void* data, SIZE_T size) {
-        void* locked = hMemory ? ::GlobalLock(hMemory) : nullptr;
-        if (!locked)
-            return false;
-        std::memcpy(locked, data, size);
-        ::GlobalUnlock(hMemory);
-        return true;
-    }
-
-private:
-    HGLOBAL hMemory;
-};
-
-class CScreenDc {
-public:
-    CScreenDc() : hDc(::GetDC(nullptr)) {}
-    CScreenDc(const CScreenDc&) = delete;
-    CScreenDc& operator=(const CScreenDc&) = delete;
-    ~CScreenDc() {
-        if (hDc)
-            ::ReleaseDC(nullptr, hDc);
-    }
-    HDC get() const { return hDc; }
-
-private:
-    HDC hDc;
+// The screen's device context, released to the desktop window.
+struct SScreenDcTraits {
+    using Handle = HDC;
+    static Handle none() { return nullptr; }
+    static bool close(Handle h) { return ::ReleaseDC(nullptr, h) != 0; }
 };
 
 HBITMAP createTopDownDib(int width, int height, void** bits) {
-    CScreenDc screen;
+    const CScopedHandle<SScreenDcTraits> screen(::GetDC(nullptr));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -97,8 +73,8 @@ HBITMAP bitmapFromPng(const PngImage& image, bool premultiply) {
 }
 
 HBITMAP bitmapFromOle(const void* data, int length, bool premultiply) {
-    CGlobalMemory memory(static_cast<SIZE_T>(length));
-    if (!memory.fill(data, static_cast<SIZE_T>(length)))
+    CScopedHandle<SGlobalMemoryTraits> memory(::GlobalAlloc(GMEM_MOVEABLE, length));
+    if (!fillGlobalMemory(memory.get(), data, static_cast<SIZE_T>(length)))
         return nullptr;
     CComRef<IStream> stream;
     if (FAILED(::CreateStreamOnHGlobal(memory.get(), TRUE, stream.out())))

@@ -6,36 +6,7 @@
 // CBuffer::GetFreeSpace in the portable headers.
 #include "update/archive/png_image.h"
 
-#include <windows.h>
-
-#include <utility>
-
-// Owns one GDI bitmap and deletes it on every way out; ownership moves.
-class CBitmapHandle {
-public:
-    CBitmapHandle() = default;
-    explicit CBitmapHandle(HBITMAP bitmap) : hBitmap(bitmap) {}
-    CBitmapHandle(const CBitmapHandle&) = delete;
-    CBitmapHandle& operator=(const CBitmapHandle&) = delete;
-    CBitmapHandle(CBitmapHandle&& other) noexcept : hBitmap(other.release()) {}
-    CBitmapHandle& operator=(CBitmapHandle&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
-    ~CBitmapHandle() { reset(); }
-
-    HBITMAP get() const { return hBitmap; }
-    explicit operator bool() const { return hBitmap != nullptr; }
-    void reset(HBITMAP bitmap = nullptr) {
-        if (hBitmap)
-            ::DeleteObject(hBitmap);
-        hBitmap = bitmap;
-    }
-    HBITMAP release() { return std::exchange(hBitmap, nullptr); }
-
-private:
-    HBITMAP hBitmap = nullptr;
-};
+#include "base/scoped_handle_win.h"
 
 // A PNG that PngImage decodes becomes a top-down 32-bit DIB section of its
 // size (premultiplied when `premultiply` is set). Other bytes (palette PNG,

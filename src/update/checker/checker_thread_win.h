@@ -24,7 +24,7 @@
 // result 2 and Wake, and after result 0 (the thread changes it in between).
 #pragma once
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 #include "base/thread_win.h"
 #include "update/checker/checker_core.h"
 #include "update/checker/checker_records.h"

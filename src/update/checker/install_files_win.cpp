@@ -1,7 +1,6 @@
 #include "update/checker/install_files_win.h"
 
-#include "base/file_win.h"
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // package without holding it in memory. One thread at a time.
 #pragma once
 
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 #include "base/mem_read_stream.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "update/unpack/part_files_win.h"
 
 #include "base/crc32.h"
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <algorithm>
 #include <vector>

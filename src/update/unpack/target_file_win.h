@@ -7,7 +7,7 @@
 
 #include "update/archive/entry_sink.h"
 
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 
 #include <string>
 

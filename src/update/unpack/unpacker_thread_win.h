@@ -11,7 +11,7 @@
 // macro would rename a CBuffer member.
 #include "base/buffer.h"
 
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 #include "base/thread_win.h"
 #include "update/unpack/critical_section_win.h"
 #include "update/unpack/file_part_store.h"

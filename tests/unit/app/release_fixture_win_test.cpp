@@ -2,7 +2,7 @@
 // published by launcher-tool and served by the test update server, a
 // portable folder, the independent install check, and the sample client.
 #include "base/file_io_win.h"
-#include "base/handle_win.h"
+#include "base/scoped_handle_win.h"
 #include "net/internet_handle_win.h"
 #include "stamp_writer.h"
 

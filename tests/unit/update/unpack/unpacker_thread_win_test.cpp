@@ -2,7 +2,7 @@
 
 #include "base/crc32.h"
 #include "base/file_io_win.h"
-#include "base/file_win.h"
+#include "base/scoped_handle_win.h"
 #include "base/folder_tree_win.h"
 #include "rar_writer.h"
 #include "support/files_win.h"
