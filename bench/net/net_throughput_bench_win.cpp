@@ -184,7 +184,7 @@ int measure(CNetTransport& transport, const SArguments& args, const SMemory& sta
                 "last_block=%u body_capacity=%u start_working_set=%zu peak_working_set=%zu\n",
                 length, seconds, length / seconds / 1e6, done->GetHttpStatus(),
                 static_cast<unsigned>(crc), client.progress(), done->GetReadBlockSize(),
-                length + (body.GetFreeSpace)(), start.workingSet, peak.peakWorkingSet);
+                length + body.GetFreeSpace(), start.workingSet, peak.peakWorkingSet);
     const int status = done->GetHttpStatus();
     if (done->GetErrorCode() != 0 || (status != 200 && status != 206) || length != args.length ||
         crc != args.crc) {

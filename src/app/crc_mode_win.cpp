@@ -2,8 +2,7 @@
 
 #include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <cstdio>
 

@@ -4,8 +4,7 @@
 #pragma once
 
 #include "app/command_line.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <functional>
 #include <memory>

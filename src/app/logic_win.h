@@ -11,14 +11,13 @@
 // folder's ownership (logic_folder_win.cpp).
 #pragma once
 
-// First: buffer.h must precede every Windows header.
-#include "base/buffer.h"
-
 #include "app/command_line.h"
 #include "app/config/launcher_config.h"
 #include "app/config/theme_settings.h"
 #include "app/entry_win.h"
 #include "app/run_mode.h"
+#include "base/buffer.h"
+#include "base/windows_win.h"
 #include "net/download/cud_store_win.h"
 #include "net/download/downloader_notify.h"
 #include "net/download/url_selector.h"
@@ -33,7 +32,6 @@
 #include "update/unpack/unpacker_thread_win.h"
 
 #include <tinyxml2.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <deque>

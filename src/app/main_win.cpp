@@ -1,10 +1,7 @@
 // Launcher.exe's entry point.
-// First: logic_win.h brings buffer.h before any Windows header.
-#include "app/logic_win.h"
-
 #include "app/entry_win.h"
-
-#include <windows.h>
+#include "app/logic_win.h"
+#include "base/windows_win.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     return launcherMain(currentEntryContext(commandLine),

@@ -1,7 +1,7 @@
 // Whole-file helpers over CFile.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,7 @@
 #include "base/folder_tree_win.h"
 
 #include "base/scoped_handle_win.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 namespace {
 

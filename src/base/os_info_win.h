@@ -4,8 +4,7 @@
 #pragma once
 
 #include "base/os_info.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // closes it on every way out; ownership moves, it is never shared.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // The text Windows keeps for an error code, for logs and boxes.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <cstdint>
 #include <string>

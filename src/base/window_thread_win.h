@@ -11,8 +11,7 @@
 
 #include "base/scoped_handle_win.h"
 #include "base/thread_win.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <atomic>
 #include <functional>

@@ -4,11 +4,8 @@
 // and every other member is called on the transport thread.
 #pragma once
 
-// First: cypher_log_win.h (through context_log_win.h) must precede every
-// Windows header.
-#include "net/context_log_win.h"
-
 #include "net/context_httx.h"
+#include "net/context_log_win.h"
 #include "net/internet_handle_win.h"
 #include "net/request_httx_win.h"
 

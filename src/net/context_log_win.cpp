@@ -1,6 +1,6 @@
 #include "net/context_log_win.h"
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 namespace NetEx {
 

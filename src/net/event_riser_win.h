@@ -2,7 +2,7 @@
 // command's completion is released on every way out of the handler.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 class CEventRiser {
 public:

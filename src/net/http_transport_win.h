@@ -10,11 +10,8 @@
 // it cannot deliver are freed where they are.
 #pragma once
 
-// First: cypher_log_win.h (through context_httx_win.h) must precede every
-// Windows header.
-#include "net/context_httx_win.h"
-
 #include "base/window_thread_win.h"
+#include "net/context_httx_win.h"
 #include "net/net_records.h"
 
 #include <atomic>

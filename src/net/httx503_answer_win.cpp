@@ -1,8 +1,7 @@
 #include "net/httx503_answer_win.h"
 
+#include "base/windows_win.h"
 #include "net/httx503_answer.h"
-
-#include <windows.h>
 
 namespace NetEx {
 

@@ -4,11 +4,8 @@
 // must not block there and hands work to its own thread by posting.
 #pragma once
 
-// First: buffer.h (through net_records.h) must precede every Windows
-// header, whose GetFreeSpace macro would rename a CBuffer member.
-#include "net/net_records.h"
-
 #include "base/scoped_handle_win.h"
+#include "net/net_records.h"
 
 #include <memory>
 

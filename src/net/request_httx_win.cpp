@@ -48,8 +48,7 @@ bool reserveRoom(CBuffer& body, unsigned extra) {
 // of the read, and then by the geometric step: growing on every read would
 // copy the whole body once per block.
 bool makeReadRoom(CBuffer& body, unsigned available, unsigned blockSize, uint64_t maxLength) {
-    // Parenthesised: winbase.h has a function-like macro named GetFreeSpace.
-    if ((body.GetFreeSpace)() >= std::max(available, blockSize))
+    if (body.GetFreeSpace() >= std::max(available, blockSize))
         return true;
     return reserveRoom(body, readReserveSize(body.GetLength(), available, blockSize, maxLength));
 }
@@ -183,7 +182,7 @@ bool CRequestHttx::readOnce() {
         return false;
     }
     const unsigned length = responseBody.GetLength();
-    if (length == 0 && (responseBody.GetFreeSpace)() == 0)
+    if (length == 0 && responseBody.GetFreeSpace() == 0)
         reserveRoom(responseBody,
                     announcedReserveSize(contentCoded ? std::nullopt : contentLength,
                                          adaptiveRead ? context->GetBlockLimit() : readBlockSize,
@@ -197,9 +196,7 @@ bool CRequestHttx::readOnce() {
     }
     if (adaptiveRead)
         readStartTime = nowMs();
-    // Parenthesised: winbase.h has a function-like macro named GetFreeSpace.
-    const DWORD size =
-        block != 0 ? block : countWithin((responseBody.GetFreeSpace)(), length, limit);
+    const DWORD size = block != 0 ? block : countWithin(responseBody.GetFreeSpace(), length, limit);
     readBuffers.lpvBuffer = responseBody.GetTail(size);
     readBuffers.dwBufferLength = size;
     if (::InternetReadFileExA(hRequest.get(), &readBuffers, IRF_ASYNC, statusKey) &&

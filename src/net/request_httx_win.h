@@ -4,12 +4,11 @@
 // OnRequestCompleted (see request_httx.h for the client side).
 #pragma once
 
+#include "base/windows_win.h"
 #include "net/request_httx.h"
 #include "net/request_rules.h"
 
 #include "net/internet_handle_win.h"
-
-#include <windows.h>
 
 #include <wininet.h>
 

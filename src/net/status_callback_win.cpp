@@ -1,8 +1,6 @@
-// First: buffer.h (through net_records.h) must precede every Windows
-// header, whose GetFreeSpace macro would rename a CBuffer member.
-#include "net/net_records.h"
-
 #include "net/status_callback_win.h"
+
+#include "net/net_records.h"
 
 #include <atomic>
 #include <memory>

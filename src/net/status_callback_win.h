@@ -4,7 +4,7 @@
 // SInternetStatus and posts it to the transport window.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <wininet.h>
 

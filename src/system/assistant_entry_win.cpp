@@ -1,8 +1,7 @@
 #include "system/assistant_entry_win.h"
 
 #include "app/init_arguments.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <shellapi.h>
 

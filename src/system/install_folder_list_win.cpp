@@ -1,8 +1,7 @@
 #include "system/install_folder_list_win.h"
 
 #include "base/reg_key_win.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <vector>
 

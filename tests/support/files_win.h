@@ -3,8 +3,7 @@
 
 #include "base/file_io_win.h"
 #include "base/scoped_handle_win.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <cstdint>
 #include <string>

@@ -4,11 +4,10 @@
 #pragma once
 
 #include "base/scoped_handle_win.h"
+#include "base/windows_win.h"
 
 #include "support/files_win.h"
 #include "support/release_win.h"
-
-#include <windows.h>
 
 #include <string>
 #include <vector>

@@ -3,10 +3,10 @@
 // folder with FILE_ATTRIBUTE_REPARSE_POINT. Test thread only.
 #pragma once
 
-#include "base/scoped_handle_win.h"
 #include "base/folder_tree_win.h"
+#include "base/scoped_handle_win.h"
+#include "base/windows_win.h"
 
-#include <windows.h>
 #include <winioctl.h>
 
 #include <cstring>

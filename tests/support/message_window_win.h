@@ -2,7 +2,7 @@
 // that creates it owns it and reads its queue.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 namespace testwin {
 

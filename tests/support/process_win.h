@@ -2,8 +2,7 @@
 #pragma once
 
 #include "base/scoped_handle_win.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <functional>
 #include <string>

@@ -9,14 +9,13 @@
 
 #include "base/file_io_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/windows_win.h"
 #include "stamp_writer.h"
 
 #include "support/files_win.h"
 #include "support/launcher_image_win.h"
 #include "support/temp_folder_win.h"
 #include "support/update_server_win.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // content at the end of the test.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <filesystem>
 #include <string>

@@ -7,6 +7,7 @@
 
 #include "base/file_io_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/windows_win.h"
 #include "pack_command.h"
 #include "rar_writer.h"
 #include "stamp_writer.h"
@@ -15,8 +16,6 @@
 #include "support/launcher_image_win.h"
 #include "support/message_box_watcher_win.h"
 #include "support/process_win.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,8 @@
 // wire. A watchdog (timeout(1)) ends a server whose test died.
 #pragma once
 
+#include "base/windows_win.h"
 #include "net/internet_handle_win.h"
-
-#include <windows.h>
 
 #include <cstdio>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "app/config/embedded_archive_win.h"
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 namespace {
 

@@ -4,11 +4,8 @@
 // rules as CLog.
 #pragma once
 
-// Before any Windows header: winbase.h defines GetFreeSpace, a CBuffer
-// member name, as a macro.
-#include "app/log/zcl_encoder.h"
-
 #include "app/log/http_log_win.h"
+#include "app/log/zcl_encoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "app/log/file_version_win.h"
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <cstdio>
 #include <vector>

@@ -2,7 +2,7 @@
 // handle the caller owns (a CFile); none of them closes it.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <cstddef>
 #include <cstdint>

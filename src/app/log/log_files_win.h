@@ -2,7 +2,7 @@
 // before the run log is created.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The stamped slots as the running launcher reads them from its resources.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <cstddef>
 #include <cstdint>

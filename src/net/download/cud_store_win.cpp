@@ -1,8 +1,7 @@
 #include "net/download/cud_store_win.h"
 
 #include "base/scoped_handle_win.h"
-
-#include <windows.h>
+#include "base/windows_win.h"
 
 ECudReadResult CCudFileStore::ReadCud(const std::wstring& path, std::vector<uint8_t>& bytes) {
     CFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

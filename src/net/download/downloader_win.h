@@ -11,12 +11,9 @@
 // the logic starts the next one from the report of the previous one.
 #pragma once
 
-// First: buffer.h (through net_client_win.h) must precede every Windows
-// header.
-#include "net/net_client_win.h"
-
 #include "net/download/download_rules.h"
 #include "net/download/downloader_notify.h"
+#include "net/net_client_win.h"
 
 #include <atomic>
 #include <memory>

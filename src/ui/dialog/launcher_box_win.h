@@ -10,7 +10,7 @@
 // Not copyable: the box keeps a pointer to this object.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <functional>
 #include <memory>

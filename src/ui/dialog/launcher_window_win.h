@@ -8,7 +8,7 @@
 // object, so the object must outlive its window (the destructor sees to it).
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <functional>
 #include <string>

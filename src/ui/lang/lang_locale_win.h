@@ -3,9 +3,8 @@
 #pragma once
 
 #include "base/unk.h"
+#include "base/windows_win.h"
 #include "ui/lang/language_list.h"
-
-#include <windows.h>
 
 #include <locale.h>
 

@@ -1,10 +1,9 @@
 #include "update/archive/entry_names_win.h"
 
+#include "base/windows_win.h"
 #include "update/archive/rar_reader.h"
 #include "update/archive/zip_file.h"
 #include "update/manifest/manifest_text.h"
-
-#include <windows.h>
 
 std::string utf8FromCodePage(unsigned codePage, const std::string& text) {
     if (text.empty())

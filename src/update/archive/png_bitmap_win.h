@@ -2,11 +2,8 @@
 // PngImage, anything else OLE can read through OleLoadPicture.
 #pragma once
 
-// Before <windows.h>: winbase.h's GetFreeSpace macro would rename
-// CBuffer::GetFreeSpace in the portable headers.
-#include "update/archive/png_image.h"
-
 #include "base/scoped_handle_win.h"
+#include "update/archive/png_image.h"
 
 // A PNG that PngImage decodes becomes a top-down 32-bit DIB section of its
 // size (premultiplied when `premultiply` is set). Other bytes (palette PNG,

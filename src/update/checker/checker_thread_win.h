@@ -26,11 +26,10 @@
 
 #include "base/scoped_handle_win.h"
 #include "base/thread_win.h"
+#include "base/windows_win.h"
 #include "update/checker/checker_core.h"
 #include "update/checker/checker_records.h"
 #include "update/checker/install_files_win.h"
-
-#include <windows.h>
 
 #include <memory>
 #include <mutex>

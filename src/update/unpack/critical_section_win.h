@@ -2,7 +2,7 @@
 // copied nor moved: threads hold its address.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 class CCriticalSection {
 public:

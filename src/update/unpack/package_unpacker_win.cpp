@@ -1,5 +1,6 @@
 #include "update/unpack/package_unpacker_win.h"
 
+#include "base/windows_win.h"
 #include "ui/lang/utf8_text.h"
 #include "update/archive/entry_names_win.h"
 #include "update/archive/rar_reader.h"
@@ -7,8 +8,6 @@
 #include "update/install_path.h"
 #include "update/unpack/file_read_stream_win.h"
 #include "update/unpack/target_file_win.h"
-
-#include <windows.h>
 
 #include <functional>
 #include <memory>

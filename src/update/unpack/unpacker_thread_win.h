@@ -7,10 +7,7 @@
 // from their file, never held whole in memory.
 #pragma once
 
-// First: buffer.h must precede every Windows header, whose GetFreeSpace
-// macro would rename a CBuffer member.
 #include "base/buffer.h"
-
 #include "base/scoped_handle_win.h"
 #include "base/thread_win.h"
 #include "update/unpack/critical_section_win.h"

@@ -3,6 +3,7 @@
 // portable folder, the independent install check, and the sample client.
 #include "base/file_io_win.h"
 #include "base/scoped_handle_win.h"
+#include "base/windows_win.h"
 #include "net/internet_handle_win.h"
 #include "stamp_writer.h"
 
@@ -10,8 +11,6 @@
 #include "support/release_win.h"
 #include "support/temp_folder_win.h"
 #include "support/update_server_win.h"
-
-#include <windows.h>
 
 #include <wininet.h>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // the file open, and prepare files beforehand.
 #pragma once
 
-#include <windows.h>
+#include "base/windows_win.h"
 
 #include <string>
 

@@ -1,6 +1,7 @@
 #include "update/archive/entry_names_win.h"
 
 #include "base/mem_read_stream.h"
+#include "base/windows_win.h"
 #include "rar_writer.h"
 #include "unit/update/archive/rar_test_support.h"
 #include "update/archive/rar_reader.h"
@@ -8,8 +9,6 @@
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <cstring>
 

@@ -3,12 +3,11 @@
 #include "base/crc32.h"
 #include "base/file_io_win.h"
 #include "base/folder_tree_win.h"
+#include "base/windows_win.h"
 #include "support/temp_folder_win.h"
 #include "update/checker/checker_records.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <optional>
 #include <string>

@@ -2,13 +2,12 @@
 
 #include "base/file_io_win.h"
 #include "base/folder_tree_win.h"
+#include "base/windows_win.h"
 #include "support/links_win.h"
 #include "support/temp_folder_win.h"
 #include "update/checker/install_cleanup.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <algorithm>
 #include <string>

@@ -2,15 +2,15 @@
 
 #include "base/crc32.h"
 #include "base/file_io_win.h"
-#include "base/scoped_handle_win.h"
 #include "base/folder_tree_win.h"
+#include "base/scoped_handle_win.h"
+#include "base/windows_win.h"
 #include "rar_writer.h"
 #include "support/files_win.h"
 #include "support/message_window_win.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>
