@@ -1,13 +1,13 @@
 #include "app/entry_win.h"
 
 #include "app/crc_mode_win.h"
-#include "app/log/file_version_win.h"
-#include "app/log/log_file_io_win.h"
-#include "app/log/log_files_win.h"
-#include "app/log/run_log_win.h"
 #include "base/file_io_win.h"
-#include "base/scoped_handle_win.h"
+#include "base/log/file_version_win.h"
+#include "base/log/log_file_io_win.h"
+#include "base/log/log_files_win.h"
+#include "base/log/run_log_win.h"
 #include "base/os_info_win.h"
+#include "base/scoped_handle_win.h"
 #include "system/assistant_entry_win.h"
 
 #include <commctrl.h>

@@ -1,11 +1,11 @@
 // The logic's message boxes and what their answers do.
 #include "app/logic_win.h"
 
-#include "app/log/run_log_win.h"
+#include "base/log/run_log_win.h"
 #include "base/system_message_win.h"
+#include "base/utf8_text.h"
 #include "net/download/downloader_win.h"
 #include "ui/lang/lang_format.h"
-#include "ui/lang/utf8_text.h"
 #include "update/flow/retry_rules.h"
 #include "update/manifest/manifest_text.h"
 

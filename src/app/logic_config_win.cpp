@@ -7,15 +7,15 @@
 #include "app/config/install_folder_rules.h"
 #include "app/config/install_folder_win.h"
 #include "app/config/user_settings_win.h"
-#include "app/log/file_version_win.h"
-#include "app/log/run_log_win.h"
 #include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
+#include "base/log/file_version_win.h"
+#include "base/log/run_log_win.h"
 #include "base/os_info_win.h"
+#include "base/utf8_text.h"
 #include "system/install_folder_list_win.h"
 #include "ui/lang/lang_locale_win.h"
 #include "ui/lang/language_win.h"
-#include "ui/lang/utf8_text.h"
 #include "update/archive/entry_names_win.h"
 
 #include <shellapi.h>

@@ -4,12 +4,12 @@
 // bytes, so a response body never holds a whole package.
 #include "app/logic_win.h"
 
-#include "app/log/run_log_win.h"
 #include "base/file_io_win.h"
 #include "base/folder_tree_win.h"
+#include "base/log/run_log_win.h"
+#include "base/utf8_text.h"
 #include "net/download/downloader_win.h"
 #include "ui/lang/lang_format.h"
-#include "ui/lang/utf8_text.h"
 #include "update/flow/retry_rules.h"
 #include "update/manifest/manifest_file.h"
 #include "update/manifest/manifest_text.h"

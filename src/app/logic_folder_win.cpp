@@ -3,8 +3,8 @@
 // not, instead of the update.
 #include "app/logic_win.h"
 
-#include "app/log/run_log_win.h"
 #include "base/file_io_win.h"
+#include "base/log/run_log_win.h"
 #include "ui/lang/lang_format.h"
 #include "update/checker/folder_listing_win.h"
 #include "update/checker/folder_ownership.h"

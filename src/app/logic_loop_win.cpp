@@ -2,11 +2,11 @@
 // run.
 #include "app/logic_win.h"
 
-#include "app/log/run_log_win.h"
+#include "base/log/run_log_win.h"
+#include "base/utf8_text.h"
 #include "net/download/downloader_win.h"
 #include "net/net_transport_win.h"
 #include "net/request_httx.h"
-#include "ui/lang/utf8_text.h"
 #include "update/flow/retry_rules.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include "app/config/install_folder_win.h"
 #include "app/init_arguments.h"
-#include "app/log/run_log_win.h"
 #include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
+#include "base/log/run_log_win.h"
 #include "base/reg_key_win.h"
 #include "net/download/downloader_win.h"
 #include "net/net_transport_win.h"

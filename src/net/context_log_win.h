@@ -3,7 +3,7 @@
 // text otherwise. Written by the transport thread only; owned by its context.
 #pragma once
 
-#include "app/log/cypher_log_win.h"
+#include "base/log/cypher_log_win.h"
 #include "net/http_log_text.h"
 #include "net/net_records.h"
 

@@ -2,9 +2,9 @@
 // load every entry is read back through a language table, so the UTF-8
 // decoding sees every byte the loader kept.
 #include "base/mem_read_stream.h"
+#include "base/utf8_text.h"
 #include "ui/lang/launcher_lang.h"
 #include "ui/lang/launcher_lang_table.h"
-#include "ui/lang/utf8_text.h"
 
 #include <climits>
 #include <cstddef>

@@ -2,8 +2,8 @@
 
 #include "base/hex_digit.h"
 #include "base/mem_read_stream.h"
+#include "base/utf8_text.h"
 #include "ui/lang/launcher_lang.h"
-#include "ui/lang/utf8_text.h"
 
 #include <climits>
 #include <cstdio>

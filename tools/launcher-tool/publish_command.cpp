@@ -8,7 +8,7 @@
 #include "app/stamp/pe_resources.h"
 #include "app/stamp/stamp_slots.h"
 #include "base/crc32.h"
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 #include "update/install_path.h"
 #include "update/manifest/manifest_text.h"
 

@@ -2,7 +2,7 @@
 
 #include "image_file.h"
 
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 #include "update/checker/checker_core.h"
 #include "update/checker/folder_ownership.h"
 #include "update/checker/local_install_files.h"

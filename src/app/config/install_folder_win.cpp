@@ -1,9 +1,9 @@
 #include "app/config/install_folder_win.h"
 
 #include "app/config/install_folder_rules.h"
-#include "app/log/run_log_win.h"
 #include "base/file_io_win.h"
 #include "base/folder_tree_win.h"
+#include "base/log/run_log_win.h"
 #include "base/reg_key_win.h"
 
 #include <shlobj.h>

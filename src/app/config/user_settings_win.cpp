@@ -1,8 +1,8 @@
 #include "app/config/user_settings_win.h"
 
-#include "app/log/log_file_io_win.h"
+#include "base/log/log_file_io_win.h"
 #include "base/reg_key_win.h"
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #include "net/download/downloader_win.h"
 
-#include "app/log/log_file_io_win.h"
-#include "app/log/run_log_win.h"
+#include "base/log/log_file_io_win.h"
+#include "base/log/run_log_win.h"
 #include "net/context_httx_win.h"
 #include "net/download/document_sizes.h"
 #include "net/request_httx_win.h"

@@ -1,6 +1,6 @@
 #include "ui/lang/lang_locale_win.h"
 
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 uint32_t localeIdOf(const std::string& localeName) {
     if (localeName.empty())

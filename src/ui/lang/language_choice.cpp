@@ -1,7 +1,7 @@
 #include "ui/lang/language_choice.h"
 
 #include "app/run_mode.h"
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 #include "ui/lang/lang_locale_win.h"
 
 #include "app/config/user_settings_win.h"
-#include "app/log/run_log_win.h"
 #include "app/run_mode.h"
 #include "app/stamp/stamp_resources_win.h"
+#include "base/log/run_log_win.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "ui/lang/launcher_lang.h"
 
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <optional>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "update/archive/rar_unicode_name.h"
 
 #include "base/byte_order.h"
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 #include "update/manifest/manifest_text.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "update/archive/zip_file.h"
 
 #include "base/byte_order.h"
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <zlib.h>
 

@@ -1,8 +1,8 @@
 #include "update/checker/checker_thread_win.h"
 
-#include "app/log/file_version_win.h"
 #include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
+#include "base/log/file_version_win.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "update/manifest/manifest_text.h"
 
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <cerrno>
 #include <fstream>

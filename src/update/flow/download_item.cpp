@@ -1,6 +1,6 @@
 #include "update/flow/download_item.h"
 
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <algorithm>
 #include <cstdio>

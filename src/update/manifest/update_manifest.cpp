@@ -1,6 +1,6 @@
 #include "update/manifest/update_manifest.h"
 
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 #include "update/install_path.h"
 #include "update/manifest/manifest_text.h"
 

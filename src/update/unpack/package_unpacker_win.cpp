@@ -1,7 +1,7 @@
 #include "update/unpack/package_unpacker_win.h"
 
+#include "base/utf8_text.h"
 #include "base/windows_win.h"
-#include "ui/lang/utf8_text.h"
 #include "update/archive/entry_names_win.h"
 #include "update/archive/rar_reader.h"
 #include "update/archive/zip_file.h"

@@ -1,7 +1,7 @@
 #include "update/unpack/unpacker_thread_win.h"
 
-#include "app/log/run_log_win.h"
-#include "ui/lang/utf8_text.h"
+#include "base/log/run_log_win.h"
+#include "base/utf8_text.h"
 #include "update/unpack/file_read_stream_win.h"
 
 #include <memory>

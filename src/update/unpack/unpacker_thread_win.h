@@ -8,9 +8,9 @@
 #pragma once
 
 #include "base/buffer.h"
+#include "base/critical_section_win.h"
 #include "base/scoped_handle_win.h"
 #include "base/thread_win.h"
-#include "update/unpack/critical_section_win.h"
 #include "update/unpack/file_part_store.h"
 #include "update/unpack/package_unpacker_win.h"
 #include "update/unpack/part_files_win.h"

@@ -8,7 +8,7 @@
 
 #include "net_test_client_win.h"
 
-#include "app/log/run_log_win.h"
+#include "base/log/run_log_win.h"
 #include "net/net_transport_win.h"
 #include "support/message_window_win.h"
 #include "support/temp_folder_win.h"

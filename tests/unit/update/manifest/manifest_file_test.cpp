@@ -1,6 +1,6 @@
 #include "update/manifest/manifest_file.h"
 
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // decided without the system; log_files_win.h lists folders, probes and moves.
 #pragma once
 
-#include "app/log/log_text.h"
+#include "base/log/log_text.h"
 
 #include <cstdint>
 #include <optional>

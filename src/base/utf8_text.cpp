@@ -1,4 +1,4 @@
-#include "ui/lang/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "app/log/log_text.h"
+#include "base/log/log_text.h"
 
 #include <algorithm>
 #include <cstdint>

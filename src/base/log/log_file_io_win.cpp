@@ -1,4 +1,4 @@
-#include "app/log/log_file_io_win.h"
+#include "base/log/log_file_io_win.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,9 +1,9 @@
-#include "app/log/cypher_log_win.h"
-#include "app/log/http_log_win.h"
+#include "base/log/cypher_log_win.h"
+#include "base/log/http_log_win.h"
 
 #include "support/temp_folder_win.h"
-#include "unit/app/log/log_test_files_win.h"
-#include "unit/app/log/zcl_test_decoder.h"
+#include "unit/base/log/log_test_files_win.h"
+#include "unit/base/log/zcl_test_decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/log/zcl_encoder.h"
+#include "base/log/zcl_encoder.h"
 
 #include <openssl/evp.h>
 #include <openssl/provider.h>

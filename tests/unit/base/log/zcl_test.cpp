@@ -1,6 +1,6 @@
-#include "app/log/zcl_container.h"
-#include "app/log/zcl_encoder.h"
-#include "unit/app/log/zcl_test_decoder.h"
+#include "base/log/zcl_container.h"
+#include "base/log/zcl_encoder.h"
+#include "unit/base/log/zcl_test_decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/log/time_stamp.h"
+#include "base/log/time_stamp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/log/log_files_win.h"
+#include "base/log/log_files_win.h"
 
-#include "app/log/log_file_names.h"
+#include "base/log/log_file_names.h"
 #include "base/scoped_handle_win.h"
 
 #include <optional>

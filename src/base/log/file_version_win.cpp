@@ -1,4 +1,4 @@
-#include "app/log/file_version_win.h"
+#include "base/log/file_version_win.h"
 
 #include "base/windows_win.h"
 

@@ -4,7 +4,7 @@
 // and its once-a-second cache live here.
 #pragma once
 
-#include "app/log/log_text.h"
+#include "base/log/log_text.h"
 
 #include <cstddef>
 #include <cstdint>

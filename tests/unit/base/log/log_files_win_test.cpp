@@ -1,9 +1,9 @@
-#include "app/log/file_version_win.h"
-#include "app/log/log_files_win.h"
-#include "app/log/run_log_win.h"
+#include "base/log/file_version_win.h"
+#include "base/log/log_files_win.h"
+#include "base/log/run_log_win.h"
 
 #include "support/temp_folder_win.h"
-#include "unit/app/log/log_test_files_win.h"
+#include "unit/base/log/log_test_files_win.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/log/log_file_names.h"
+#include "base/log/log_file_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "app/log/cypher_log_win.h"
+#include "base/log/cypher_log_win.h"
 
-#include "app/log/log_file_io_win.h"
-#include "app/log/log_text.h"
-#include "app/log/zcl_container.h"
+#include "base/log/log_file_io_win.h"
+#include "base/log/log_text.h"
+#include "base/log/zcl_container.h"
 
 namespace {
 

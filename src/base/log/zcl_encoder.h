@@ -5,8 +5,8 @@
 // sync-flush point followed by the cipher's final padded block.
 #pragma once
 
-#include "app/log/zcl_container.h"
 #include "base/buffer.h"
+#include "base/log/zcl_container.h"
 
 #include <openssl/types.h>
 #include <zlib.h>

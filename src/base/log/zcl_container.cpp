@@ -1,4 +1,4 @@
-#include "app/log/zcl_container.h"
+#include "base/log/zcl_container.h"
 
 #include "base/byte_order.h"
 

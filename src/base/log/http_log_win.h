@@ -4,7 +4,7 @@
 // owner (the transport's context).
 #pragma once
 
-#include "app/log/time_stamp.h"
+#include "base/log/time_stamp.h"
 #include "base/scoped_handle_win.h"
 
 #include <cstddef>

@@ -4,8 +4,8 @@
 // rules as CLog.
 #pragma once
 
-#include "app/log/http_log_win.h"
-#include "app/log/zcl_encoder.h"
+#include "base/log/http_log_win.h"
+#include "base/log/zcl_encoder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "app/log/run_log_win.h"
+#include "base/log/run_log_win.h"
 
-#include "app/log/log_file_io_win.h"
-#include "app/log/log_text.h"
+#include "base/log/log_file_io_win.h"
+#include "base/log/log_text.h"
 
 #include <cwchar>
 #include <string>
