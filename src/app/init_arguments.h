@@ -13,10 +13,6 @@ struct InitArguments {
     std::wstring sCmdArgument;
 };
 
-// A window handle written in decimal (by the client or the launcher that
-// starts the assistant); 0 when empty, not decimal or too large.
-uint64_t parseDecimalHandle(const std::wstring& text);
-
 InitArguments applyRunArgument(int runCode, const std::wstring& argument);
 
 // The registry key (under HKEY_CURRENT_USER) holding the debug switch: the

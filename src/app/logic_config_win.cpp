@@ -7,6 +7,7 @@
 #include "app/config/install_folder_rules.h"
 #include "app/config/install_folder_win.h"
 #include "app/config/user_settings_win.h"
+#include "app/lang/language_win.h"
 #include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
 #include "base/log/file_version_win.h"
@@ -15,7 +16,6 @@
 #include "base/utf8_text.h"
 #include "system/install_folder_list_win.h"
 #include "ui/lang/lang_locale_win.h"
-#include "ui/lang/language_win.h"
 #include "update/archive/entry_names_win.h"
 
 #include <shellapi.h>

@@ -3,6 +3,7 @@
 #include "app/logic_win.h"
 
 #include "app/config/install_folder_win.h"
+#include "app/stamp/own_launcher_win.h"
 #include "base/file_io_win.h"
 #include "base/log/run_log_win.h"
 #include "base/scoped_handle_win.h"
@@ -146,6 +147,7 @@ void CLogic::startCheckThread() {
             s.sOldManifestText = sOldManifestText;
         s.check.bIsUpdate = nRunMode == rmUpdate;
     }
+    s.ownLauncher = describeOwnLauncher();
     if (!checker.StartCheck(dialog.Handle(), std::move(s)))
         askUser(21, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Normal);
 }

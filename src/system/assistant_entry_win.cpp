@@ -1,6 +1,6 @@
 #include "system/assistant_entry_win.h"
 
-#include "app/init_arguments.h"
+#include "base/decimal_handle.h"
 #include "base/windows_win.h"
 
 #include <shellapi.h>

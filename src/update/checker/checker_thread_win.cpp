@@ -1,8 +1,6 @@
 #include "update/checker/checker_thread_win.h"
 
-#include "app/stamp/stamp_resources_win.h"
 #include "base/file_io_win.h"
-#include "base/log/file_version_win.h"
 
 namespace {
 
@@ -12,28 +10,6 @@ constexpr size_t kMaxRecordFileSize = 1u << 20;
 
 const wchar_t* const kAddPkgFile = L"addpkg.dat";
 const wchar_t* const kAppListFile = L"applist.dat";
-
-std::optional<uint64_t> fileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-OwnLauncher ownLauncher() {
-    const std::wstring path = ownModulePath();
-    OwnLauncher own;
-    own.version = getFileVersion(path);
-    own.size = fileSize(path);
-    own.crc = []() -> std::optional<uint32_t> {
-        uint32_t crc = 0;
-        if (computeLauncherCrc(nullptr, 0, 0, crc) != ERROR_SUCCESS)
-            return std::nullopt;
-        return crc;
-    };
-    return own;
-}
 
 // Results of a check that was replaced must not reach the logic: they would
 // point to a document that no longer exists.
@@ -61,6 +37,7 @@ bool CCheckerThread::StartCheck(HWND dialog, CheckThreadSettings settings) {
     work->core.settings = std::move(settings.check);
     work->sManifestText = std::move(settings.sManifestText);
     work->sOldManifestText = std::move(settings.sOldManifestText);
+    work->ownLauncher = std::move(settings.ownLauncher);
     work->control.stopRequested = [this] { return stopRequested(); };
     work->control.yield = [this] { YieldToOthers(); };
     run = std::move(work);
@@ -192,7 +169,7 @@ void CCheckerThread::check(CheckRun& work) {
     if (!waitForChoices(work))
         return;
     dropBrokenAppList(work);
-    if (core.checkLauncher(ownLauncher()) && !core.settings.bOnlyAddPackages) {
+    if (core.checkLauncher(work.ownLauncher) && !core.settings.bOnlyAddPackages) {
         postResult(eCheckResult_LauncherOutdated, nullptr);
         return;
     }

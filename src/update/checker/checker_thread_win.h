@@ -28,6 +28,7 @@
 #include "base/thread_win.h"
 #include "base/windows_win.h"
 #include "update/checker/checker_core.h"
+#include "update/checker/checker_decisions.h"
 #include "update/checker/checker_records.h"
 #include "update/checker/install_files_win.h"
 
@@ -54,6 +55,9 @@ struct CheckThreadSettings {
     std::wstring sInstallFolder;  // absolute, no trailing '\'
     std::string sManifestText;    // UTF-8
     std::string sOldManifestText; // UTF-8; empty: no previous manifest
+    // The running launcher, as the logic finds it (version, size, checksum):
+    // the checker compares it with the manifest's.
+    OwnLauncher ownLauncher;
 };
 
 // What the logic knows once the user has chosen, handed over with Wake.
@@ -110,6 +114,7 @@ private:
         CCheckerCore core{files, control};
         std::string sManifestText;
         std::string sOldManifestText;
+        OwnLauncher ownLauncher;
     };
 
     // The steps of one check; every way out ends it quietly.

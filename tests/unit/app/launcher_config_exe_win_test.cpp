@@ -2,13 +2,13 @@
 // and language steps as the run log, the registry and the install folder
 // show them.
 #include "app/config/user_settings_win.h"
+#include "app/lang/language_win.h"
 #include "base/crc32.h"
 #include "base/file_io_win.h"
 #include "base/reg_key_win.h"
 #include "pack_command.h"
 #include "rar_writer.h"
 #include "stamp_writer.h"
-#include "ui/lang/language_win.h"
 
 #include "support/files_win.h"
 #include "support/launcher_image_win.h"

@@ -3,7 +3,7 @@
 // thread only.
 #pragma once
 
-#include "ui/lang/language_choice.h"
+#include "app/lang/language_choice.h"
 
 #include <string>
 

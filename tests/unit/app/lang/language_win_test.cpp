@@ -1,9 +1,9 @@
+#include "app/lang/language_win.h"
 #include "ui/lang/lang_locale_win.h"
-#include "ui/lang/language_win.h"
 
 #include "app/run_mode.h"
 #include "base/reg_key_win.h"
-#include "lso_bytes.h"
+#include "unit/ui/lang/lso_bytes.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>

@@ -1,4 +1,4 @@
-#include "ui/lang/language_choice.h"
+#include "app/lang/language_choice.h"
 
 #include "app/run_mode.h"
 #include "base/utf8_text.h"

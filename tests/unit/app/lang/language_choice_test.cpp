@@ -1,7 +1,7 @@
-#include "ui/lang/language_choice.h"
+#include "app/lang/language_choice.h"
 
 #include "app/run_mode.h"
-#include "lso_bytes.h"
+#include "unit/ui/lang/lso_bytes.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>

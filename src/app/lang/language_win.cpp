@@ -1,4 +1,4 @@
-#include "ui/lang/language_win.h"
+#include "app/lang/language_win.h"
 
 #include "ui/lang/lang_locale_win.h"
 
