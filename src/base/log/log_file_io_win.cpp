@@ -76,14 +76,18 @@ std::optional<std::string> utf8FromWide(const wchar_t* text, size_t length) {
     return out;
 }
 
-std::wstring wideFromAnsi(const std::string& text) {
+std::wstring wideFromCodePage(unsigned codePage, const std::string& text) {
     if (text.empty() || text.size() > INT_MAX)
         return {};
     const int bytes = static_cast<int>(text.size());
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
+    const int n = ::MultiByteToWideChar(codePage, 0, text.data(), bytes, nullptr, 0);
     if (n <= 0)
         return {};
     std::wstring out(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, out.data(), n);
+    ::MultiByteToWideChar(codePage, 0, text.data(), bytes, out.data(), n);
     return out;
+}
+
+std::wstring wideFromAnsi(const std::string& text) {
+    return wideFromCodePage(CP_ACP, text);
 }

@@ -27,5 +27,7 @@ std::optional<uint64_t> fileSizeOf(HANDLE file);
 // text is too long for the conversion call.
 std::optional<std::string> utf8FromWide(const wchar_t* text, size_t length);
 
+// Text in code page `codePage` as UTF-16; empty when it cannot be converted.
+std::wstring wideFromCodePage(unsigned codePage, const std::string& text);
 // A narrow path in the ANSI code page, for the wide file API.
 std::wstring wideFromAnsi(const std::string& text);

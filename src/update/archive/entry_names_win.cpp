@@ -1,18 +1,13 @@
 #include "update/archive/entry_names_win.h"
 
+#include "base/log/log_file_io_win.h"
 #include "base/windows_win.h"
 #include "update/archive/rar_reader.h"
 #include "update/archive/zip_file.h"
 #include "update/manifest/manifest_text.h"
 
 std::string utf8FromCodePage(unsigned codePage, const std::string& text) {
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int count = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(count), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), count);
-    return utf8FromWide(wide);
+    return utf8FromWide(wideFromCodePage(codePage, text));
 }
 
 std::string utf8FromOemRarName(const std::string& stored) {

@@ -4,13 +4,12 @@
 #include "base/windows_win.h"
 #include "rar_writer.h"
 #include "unit/update/archive/rar_test_support.h"
+#include "unit/update/archive/zip_test_support.h"
 #include "update/archive/rar_reader.h"
 #include "update/archive/zip_file.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 namespace {
 
@@ -59,17 +58,9 @@ TEST_F(EntryNamesWin, ZipNamesAreUtf8WhenFlaggedElseAnsi) {
     std::vector<uint8_t> zip;
     std::string error;
     ASSERT_TRUE(writeZip({{"表.txt", {1}}, {ansiName, {2}}}, zip, error)) << error;
-    // The writer flags any name beyond ASCII; clear the second one's flag
-    // (local header and central record) as an old archiver would write it.
-    for (size_t at = 0; at + 4 <= zip.size(); ++at) {
-        const bool local = zip[at] == 'P' && zip[at + 1] == 'K' && zip[at + 2] == 3;
-        const bool central = zip[at] == 'P' && zip[at + 1] == 'K' && zip[at + 2] == 1;
-        const size_t flags = local ? at + 6 : central ? at + 8 : 0;
-        const size_t nameAt = local ? at + 30 : at + 46;
-        if (flags && zip.size() > nameAt + ansiName.size() &&
-            std::memcmp(zip.data() + nameAt, ansiName.data(), ansiName.size()) == 0)
-            zip[flags + 1] &= ~0x08;
-    }
+    // The writer flags any name beyond ASCII; clear the second one's flag as
+    // an old archiver on Windows would have written it.
+    ziptest::setMadeBy(zip, 1, ziptest::kHostDos, false, 0);
     CZipFile file;
     ASSERT_EQ(file.OpenZip(
                   std::make_unique<CSimpleMemReadStream>(zip.data(), static_cast<int>(zip.size()))),
