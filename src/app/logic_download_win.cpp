@@ -1,7 +1,10 @@
 // The download flow: from the checker's results to the last unpacked
 // package. One request is in flight at a time; each answer's handler starts
 // the next one. Packages are asked for in ranges of at most kMaxRangeLength
-// bytes, so a response body never holds a whole package.
+// bytes, so a response body never holds a whole package. A received range
+// goes to the unpacker's writer and the next one is asked for at once,
+// unless the writer is a range behind (kMaxUnwrittenBytes): then the next
+// request waits for its eWindowsMessage_PartWritten.
 #include "app/logic_win.h"
 
 #include "base/file_io_win.h"
@@ -232,11 +235,19 @@ bool CLogic::downloadNext() {
         onPackageDownloaded();
         return true;
     }
+    bWaitingForWriter = unpacker.GetPendingBytes() > kMaxUnwrittenBytes;
+    if (bWaitingForWriter)
+        return true;
     const std::string address = sUpdatePath + item.name;
     if (!downloader->DownloadUpdate(address.c_str(), 0, item.downloaded,
                                     nextRangeLength(item.remaining)))
         OnNetError(NetEx::eDownload_Update, 0, 0, std::string());
     return true;
+}
+
+void CLogic::onPartWritten() {
+    if (bWaitingForWriter && !bShuttingDown)
+        downloadNext();
 }
 
 void CLogic::OnFilePartReceived(CBuffer* body, bool incomplete) {
@@ -262,17 +273,19 @@ void CLogic::OnFilePartReceived(CBuffer* body, bool incomplete) {
     log(L"filePartReceived: file: " + wideFromUtf8(item.name) + L" (part size: " +
         std::to_wstring(length) + L")");
     const std::wstring path = tempFileOf(item);
-    if (!unpacker.AddFilePart(path.c_str(), body, length)) {
+    // The range began where the store's record ended when it was asked for.
+    if (!unpacker.AddFilePart(path.c_str(), body, length, item.downloaded)) {
         log(L"fireFilePartReceived() : addFilePart false");
+        if (unpacker.HasWriteFailed(path.c_str()))
+            showFileError(utf8FromWide(path), 0);
         return;
     }
     if (incomplete) {
         log(L"fireFilePartReceived() : bError");
         return;
     }
-    uint32_t crc = 0;
     uint64_t held = 0;
-    if (unpacker.GetFileCrc(path.c_str(), &crc, &held) && held < item.size)
+    if (unpacker.GetFileCrc(path.c_str(), nullptr, &held) && held < item.size)
         retryPart();
     else
         onPackageDownloaded();
@@ -311,8 +324,9 @@ void CLogic::addUnpackTask(DownloadItem& item, bool fromTmp, bool bad) {
     if (!bad)
         return;
     log(L"    .. warning: crc or size is not correct, file will be added to download queue");
-    ::DeleteFileW(path.c_str());
+    // Parts first: the writer may still be appending the last of them.
     unpacker.DropFileParts(path.c_str());
+    ::DeleteFileW(path.c_str());
     item.downloaded = 0;
 }
 

@@ -109,6 +109,9 @@ LRESULT CLogic::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case eWindowsMessage_PartsMeasured:
         onPartsMeasured(lParam);
         break;
+    case eWindowsMessage_PartWritten:
+        onPartWritten();
+        break;
     default:
         break;
     }

@@ -141,9 +141,8 @@ bool CLogic::retryPart() {
     if (downloadQueue.empty())
         return false;
     DownloadItem& item = downloadQueue.front();
-    uint32_t crc = 0;
     uint64_t held = 0;
-    unpacker.GetFileCrc(tempFileOf(item).c_str(), &crc, &held);
+    unpacker.GetFileCrc(tempFileOf(item).c_str(), nullptr, &held);
     item.downloaded = std::min(held, item.size);
     item.remaining = item.size - item.downloaded;
     if (nAttempt > 0)

@@ -127,6 +127,7 @@ private:
     bool hasDiskSpaceFor(uint64_t bytes) const;
     void showDownloadPage();
     bool downloadNext();
+    void onPartWritten();
     void onPackageDownloaded();
     void addUnpackTask(DownloadItem& item, bool fromTmp, bool bad);
     void showProgress(uint64_t unpackBytes);
@@ -244,6 +245,8 @@ private:
     uint64_t nUnpackedKb = 0;
     // The resume measurement whose answer the flow waits for.
     unsigned nMeasureRequest = 0;
+    // The next range waits until the unpacker's writer catches up.
+    bool bWaitingForWriter = false;
     static constexpr ULONGLONG kProgressRedrawMs = 50;
     ULONGLONG nLastProgressTick = 0;
 

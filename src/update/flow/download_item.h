@@ -10,6 +10,9 @@
 // sequence of such ranges, so a response body never holds more than this,
 // whatever the package size.
 inline constexpr uint64_t kMaxRangeLength = 16u << 20;
+// The next range is asked for only while at most this many received bytes
+// wait for the disk: with one range on the wire, memory holds two at most.
+inline constexpr uint64_t kMaxUnwrittenBytes = kMaxRangeLength;
 
 struct DownloadItem {
     std::string name; // UTF-8, as the manifest's PACK "file" writes it

@@ -2,8 +2,8 @@
 // package without holding it in memory. One thread at a time.
 #pragma once
 
-#include "base/scoped_handle_win.h"
 #include "base/mem_read_stream.h"
+#include "base/scoped_handle_win.h"
 
 #include <memory>
 #include <string>

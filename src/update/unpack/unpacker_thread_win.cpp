@@ -7,16 +7,25 @@
 #include <memory>
 
 CUnpackerThread::CUnpackerThread()
-    : hWakeEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), store(partFiles, kFlushThreshold) {
-}
+    : hWakeEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), store(partFiles),
+      writer(lock, store, partFiles) {}
 
 CUnpackerThread::~CUnpackerThread() {
     StopAndWait();
 }
 
-bool CUnpackerThread::AddFilePart(const wchar_t* path, CBuffer* part, unsigned length) {
+bool CUnpackerThread::AddFilePart(const wchar_t* path, CBuffer* part, unsigned length,
+                                  std::optional<uint64_t> offset) {
     CLockGuard guard(lock);
-    return path != nullptr && !stopping && store.AddFilePart(path, part, length);
+    if (path == nullptr || stopping)
+        return false;
+    uint64_t held = 0;
+    if (offset && store.GetFileCrc(path, nullptr, &held) && held != *offset)
+        return false;
+    if (!store.AddFilePart(path, part, length))
+        return false;
+    writer.Wake();
+    return true;
 }
 
 bool CUnpackerThread::GetFileCrc(const wchar_t* path, uint32_t* crc, uint64_t* size) {
@@ -24,7 +33,18 @@ bool CUnpackerThread::GetFileCrc(const wchar_t* path, uint32_t* crc, uint64_t* s
     return store.GetFileCrc(path ? path : L"", crc, size);
 }
 
+bool CUnpackerThread::HasWriteFailed(const wchar_t* path) {
+    CLockGuard guard(lock);
+    return path != nullptr && store.HasWriteFailed(path);
+}
+
+uint64_t CUnpackerThread::GetPendingBytes() {
+    CLockGuard guard(lock);
+    return store.PendingBytes();
+}
+
 void CUnpackerThread::DropFileParts(const wchar_t* path) {
+    CLockGuard writing(writer.WriteLock());
     CLockGuard guard(lock);
     if (path)
         store.DropFileParts(path);
@@ -36,6 +56,7 @@ bool CUnpackerThread::SetFileCompleted(const wchar_t* path) {
 }
 
 bool CUnpackerThread::FlushParts() {
+    CLockGuard writing(writer.WriteLock());
     CLockGuard guard(lock);
     store.FlushParts();
     return true;
@@ -137,7 +158,15 @@ bool CUnpackerThread::BeginRun(const SUnpackRunSettings& settings) {
         unpackEnabled = settings.unpackEnabled;
         log = settings.log;
     }
-    return Start();
+    // A writer left from an earlier run holds nothing: parts were flushed
+    // when that run stopped.
+    writer.Stop(kWriterStopMs);
+    if (!Start())
+        return false;
+    if (writer.Begin(settings.hwnd))
+        return true;
+    StopAndWait();
+    return false;
 }
 
 bool CUnpackerThread::IsRunning() const {
@@ -154,13 +183,19 @@ void CUnpackerThread::FinishRun() {
 }
 
 bool CUnpackerThread::StopAndWait(unsigned milliseconds) {
-    {
-        CLockGuard guard(lock);
-        stopping = true;
-        store.FlushParts();
-        ::SetEvent(hWakeEvent.get());
-    }
+    setStopping();
+    // The writer finishes the part in hand first. One ended half way holds
+    // its write lock forever: nothing more is flushed then, and the next run
+    // resumes from what the disk holds.
+    if (writer.Stop(kWriterStopMs))
+        FlushParts();
     return Wait(milliseconds);
+}
+
+void CUnpackerThread::setStopping() {
+    CLockGuard guard(lock);
+    stopping = true;
+    ::SetEvent(hWakeEvent.get());
 }
 
 std::wstring CUnpackerThread::GetStatusText() {
@@ -233,6 +268,7 @@ void CUnpackerThread::reportIdle() {
 // The record must exist and the disk must hold all of its bytes once the
 // pending parts are written.
 bool CUnpackerThread::checkSource(const std::wstring& source, uint64_t* size) {
+    CLockGuard writing(writer.WriteLock());
     CLockGuard guard(lock);
     uint32_t crc = 0;
     if (!store.GetFileCrc(source, &crc, size) || !store.FlushFile(source))
@@ -274,10 +310,9 @@ bool CUnpackerThread::processItem(const SUnpackItem& item) {
 // Every error ends the run: the thread stops and the parts still in memory
 // go to disk, so the next run resumes the downloads.
 void CUnpackerThread::reportUnpackError(const std::wstring& text, uint32_t code, int result) {
+    setStopping();
+    FlushParts();
     CLockGuard guard(lock);
-    stopping = true;
-    store.FlushParts();
-    ::SetEvent(hWakeEvent.get());
     statusText = text;
     statusCode = code;
     post(eWindowsMessage_UnpackResult, static_cast<uint64_t>(result));

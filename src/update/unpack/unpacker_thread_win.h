@@ -3,8 +3,9 @@
 // public operations (each takes the lock); Run unpacks on the worker thread,
 // outside the lock, and reports to the logic's window by posted messages
 // (no heap payloads). Parts are counted at once and written to the
-// temporary folder in bounded batches (CFilePartStore); packages are read
-// from their file, never held whole in memory.
+// temporary folder by a writer thread of their own (CPartWriter), so the
+// logic's thread never waits for the disk; packages are read from their
+// file, never held whole in memory.
 #pragma once
 
 #include "base/buffer.h"
@@ -14,6 +15,7 @@
 #include "update/unpack/file_part_store.h"
 #include "update/unpack/package_unpacker_win.h"
 #include "update/unpack/part_files_win.h"
+#include "update/unpack/part_writer_win.h"
 
 #include <cstdint>
 #include <deque>
@@ -54,8 +56,8 @@ struct SUnpackRunSettings {
 
 class CUnpackerThread : public CThread, private IUnpackHost {
 public:
-    // Pending parts of all files reaching this many bytes go to disk.
-    static constexpr uint64_t kFlushThreshold = 4u << 20;
+    // How long a stop waits for the part being written.
+    static constexpr unsigned kWriterStopMs = 10000;
     // AssembleFile reads whole files (the launcher's own update) only up to
     // this size.
     static constexpr uint64_t kMaxAssembledSize = 256u << 20;
@@ -65,10 +67,21 @@ public:
     ~CUnpackerThread() override;
 
     // --- The store (any thread) ---
-    // False while stopping, for a completed record, or when the part could
-    // not be written. The part's bytes move into the store.
-    bool AddFilePart(const wchar_t* path, CBuffer* part, unsigned length);
+    // False while stopping, for a completed record, or when `offset` is
+    // given and differs from the record's size (a part that no longer
+    // follows what the file holds, e.g. after a failed write). The part's
+    // bytes move into the store; the writer appends them.
+    bool AddFilePart(const wchar_t* path, CBuffer* part, unsigned length,
+                     std::optional<uint64_t> offset = std::nullopt);
+    // The CRC-32 counts the parts not yet written: pass null for the size
+    // alone.
     bool GetFileCrc(const wchar_t* path, uint32_t* crc, uint64_t* size);
+    // The writer could not append a part of the file: it takes no more.
+    bool HasWriteFailed(const wchar_t* path);
+    // Bytes of all files waiting for the writer.
+    uint64_t GetPendingBytes();
+    // Forgets the file's parts, waiting for one the writer has in hand: a
+    // file deleted afterwards is never appended to again.
     void DropFileParts(const wchar_t* path);
     // The download of `path` is whole: late parts are refused.
     bool SetFileCompleted(const wchar_t* path);
@@ -101,8 +114,9 @@ public:
     // All items are queued: report completion when the queue runs empty
     // (and drop the items when unpacking is disabled).
     void FinishRun();
-    // Sets the stop flag, writes the pending parts, wakes the thread and
-    // waits at most `milliseconds`. False when the thread had to be ended.
+    // Sets the stop flag, lets the writer finish its part, writes the
+    // pending parts, wakes the thread and waits at most `milliseconds`.
+    // False when the thread had to be ended.
     bool StopAndWait(unsigned milliseconds = 1000);
 
     // The last error, for the logic after eWindowsMessage_UnpackResult.
@@ -128,6 +142,8 @@ private:
     void reportUnpackError(const std::wstring& text, uint32_t code, int result);
     void post(unsigned message, uint64_t value);
     void queueItem(SUnpackItem item);
+    // Refuses further parts and items; the thread ends at its next look.
+    void setStopping();
 
     bool IsStopping() override;
     void OnUnpackProgress(uint64_t value) override;
@@ -138,6 +154,8 @@ private:
     CHandle hWakeEvent;
     CPartFilesWin partFiles;
     CFilePartStore store;
+    // Flushing or dropping parts takes its write lock before `lock`.
+    CPartWriter writer;
     // Guarded by `lock`:
     std::wstring installFolder;
     bool stopping = false;

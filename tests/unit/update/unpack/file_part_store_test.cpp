@@ -65,7 +65,7 @@ TEST(FilePartStore, RunningCrcAndSizeIncludeAnEarlierRunsBytes) {
     const std::vector<uint8_t> whole = pattern(5000, 3);
     CFakePartFiles files;
     files.disk[kPath].assign(whole.begin(), whole.begin() + 1200); // left by a broken run
-    CFilePartStore store(files, 1 << 20);
+    CFilePartStore store(files);
 
     ASSERT_TRUE(store.AddFilePart(kPath, nullptr, 0));
     uint32_t crc = 0;
@@ -92,7 +92,7 @@ TEST(FilePartStore, AdoptedMeasurementResumesExactlyAndYieldsToANewerRecord) {
     const std::vector<uint8_t> whole = pattern(4000, 5);
     CFakePartFiles files;
     files.disk[kPath].assign(whole.begin(), whole.begin() + 1500);
-    CFilePartStore store(files, 1 << 20);
+    CFilePartStore store(files);
     EXPECT_FALSE(store.HasRecord(kPath));
     ASSERT_TRUE(store.AdoptMeasuredRecord(kPath, crcOf(files.disk[kPath]), 1500));
     ASSERT_TRUE(store.AddFilePart(kPath, nullptr, 0));
@@ -113,7 +113,7 @@ TEST(FilePartStore, AdoptedMeasurementResumesExactlyAndYieldsToANewerRecord) {
 
 TEST(FilePartStore, PartsMoveIntoTheStoreAndOnlyTheGivenLengthCounts) {
     CFakePartFiles files;
-    CFilePartStore store(files, 1 << 20);
+    CFilePartStore store(files);
     const std::vector<uint8_t> bytes = pattern(100, 9);
     CBuffer part;
     fill(part, bytes);
@@ -132,7 +132,7 @@ TEST(FilePartStore, PartsMoveIntoTheStoreAndOnlyTheGivenLengthCounts) {
 
 TEST(FilePartStore, CompletedRecordRefusesLatePartsUntilDropped) {
     CFakePartFiles files;
-    CFilePartStore store(files, 1 << 20);
+    CFilePartStore store(files);
     const std::vector<uint8_t> first = pattern(300, 1);
     ASSERT_TRUE(add(store, kPath, first));
     ASSERT_TRUE(store.SetCompleted(kPath));
@@ -158,7 +158,7 @@ TEST(FilePartStore, CompletedRecordRefusesLatePartsUntilDropped) {
 
 TEST(FilePartStore, UnknownPathHasNoRecord) {
     CFakePartFiles files;
-    CFilePartStore store(files, 1 << 20);
+    CFilePartStore store(files);
     uint32_t crc = 7;
     uint64_t size = 7;
     EXPECT_FALSE(store.GetFileCrc(L"nothing", &crc, &size));
@@ -167,24 +167,67 @@ TEST(FilePartStore, UnknownPathHasNoRecord) {
     EXPECT_FALSE(store.SetCompleted(L"nothing"));
 }
 
-TEST(FilePartStore, PendingBytesPastTheThresholdGoToDiskInOrder) {
-    CFakePartFiles files;
-    CFilePartStore store(files, 1000);
-    const std::wstring other = L"C:\\Game\\tmp\\other";
-    std::vector<uint8_t> expected;
-    for (uint8_t i = 0; i < 5; ++i) {
-        const std::vector<uint8_t> piece = pattern(300, i);
-        ASSERT_TRUE(add(store, kPath, piece));
-        expected.insert(expected.end(), piece.begin(), piece.end());
+// The writer's loop: the oldest part of any file first, its CRC counted
+// from the record's, the part leaving the store only once it is written.
+bool writeOldest(CFilePartStore& store, CFakePartFiles& files) {
+    SPartToWrite part;
+    if (!store.NextPartToWrite(part))
+        return false;
+    if (files.Append(part.path, part.bytes, part.length)) {
+        store.PartWritten(part, Crc32Continue(part.bytes, part.length, part.crcBefore));
+    } else {
+        uint32_t crc = 0;
+        uint64_t size = 0;
+        files.Measure(part.path, crc, size);
+        store.PartFailed(part, crc, size);
     }
+    return true;
+}
+
+TEST(FilePartStore, WriterTakesPartsInArrivalOrderAndTheCrcCountsWhatWaits) {
+    CFakePartFiles files;
+    CFilePartStore store(files);
+    const std::wstring other = L"C:\\Game\\tmp\\other";
+    const std::vector<uint8_t> whole = pattern(1500, 1);
+    ASSERT_TRUE(add(store, kPath, {whole.begin(), whole.begin() + 300}));
     ASSERT_TRUE(add(store, other, pattern(10, 99)));
-    // 900 bytes waited; the fourth part reached 1200 and wrote all four.
-    EXPECT_EQ(files.disk[kPath], std::vector<uint8_t>(expected.begin(), expected.begin() + 1200));
-    EXPECT_TRUE(store.HasPendingParts());
-    ASSERT_TRUE(store.FlushParts());
-    EXPECT_FALSE(store.HasPendingParts());
-    EXPECT_EQ(files.disk[kPath], expected);
+    ASSERT_TRUE(add(store, kPath, {whole.begin() + 300, whole.end()}));
+    EXPECT_EQ(store.PendingBytes(), 1510u);
+
+    ASSERT_TRUE(writeOldest(store, files));
+    EXPECT_EQ(files.disk[kPath], std::vector<uint8_t>(whole.begin(), whole.begin() + 300));
+    EXPECT_EQ(files.disk.count(other), 0u) << "the second part waits for the first";
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(size, whole.size());
+    EXPECT_EQ(crc, crcOf(whole)) << "the waiting part is counted as well";
+
+    ASSERT_TRUE(writeOldest(store, files));
     EXPECT_EQ(files.disk[other], pattern(10, 99));
+    ASSERT_TRUE(writeOldest(store, files));
+    EXPECT_FALSE(writeOldest(store, files));
+    EXPECT_FALSE(store.HasPendingParts());
+    EXPECT_EQ(files.disk[kPath], whole);
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+    EXPECT_EQ(crc, crcOf(whole));
+}
+
+// Flushing writes what the writer has not taken yet, after what it wrote,
+// and leaves it nothing to take.
+TEST(FilePartStore, FlushWritesTheRestBehindTheWriter) {
+    CFakePartFiles files;
+    CFilePartStore store(files);
+    const std::vector<uint8_t> whole = pattern(900, 3);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(add(store, kPath, {whole.begin() + i * 300, whole.begin() + (i + 1) * 300}));
+    ASSERT_TRUE(writeOldest(store, files));
+    ASSERT_TRUE(store.FlushParts());
+    EXPECT_FALSE(writeOldest(store, files));
+    EXPECT_EQ(files.disk[kPath], whole);
+    uint32_t crc = 0;
+    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, nullptr));
+    EXPECT_EQ(crc, crcOf(whole));
 }
 
 TEST(FilePartStore, FlushedPartsResumeInANewStore) {
@@ -193,13 +236,13 @@ TEST(FilePartStore, FlushedPartsResumeInANewStore) {
     uint32_t crcBefore = 0;
     uint64_t sizeBefore = 0;
     {
-        CFilePartStore store(files, 1 << 20);
+        CFilePartStore store(files);
         ASSERT_TRUE(add(store, kPath, {bytes.begin(), bytes.begin() + 1000}));
         ASSERT_TRUE(add(store, kPath, {bytes.begin() + 1000, bytes.end()}));
         ASSERT_TRUE(store.GetFileCrc(kPath, &crcBefore, &sizeBefore));
         ASSERT_TRUE(store.FlushParts());
     }
-    CFilePartStore next(files, 1 << 20);
+    CFilePartStore next(files);
     ASSERT_TRUE(next.AddFilePart(kPath, nullptr, 0));
     uint32_t crc = 0;
     uint64_t size = 0;
@@ -208,21 +251,39 @@ TEST(FilePartStore, FlushedPartsResumeInANewStore) {
     EXPECT_EQ(crc, crcBefore);
 }
 
-TEST(FilePartStore, FailedWriteRestartsTheRecordFromTheDisk) {
-    CFakePartFiles files;
-    CFilePartStore store(files, 500);
-    files.appendsLeft = 1;
-    ASSERT_TRUE(add(store, kPath, pattern(200, 1)));
-    // The second part passes the threshold: the first append works, the
-    // second is torn.
-    EXPECT_FALSE(add(store, kPath, pattern(400, 2)));
-    uint32_t crc = 0;
-    uint64_t size = 0;
-    ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
-    const std::vector<uint8_t>& onDisk = files.disk[kPath];
-    EXPECT_EQ(size, onDisk.size());
-    EXPECT_EQ(crc, crcOf(onDisk));
-    EXPECT_FALSE(store.HasPendingParts());
+// A torn write leaves the record at what the disk holds, drops the parts
+// behind it and refuses more until the download starts over.
+TEST(FilePartStore, FailedWriteRestartsTheRecordFromTheDiskAndRefusesParts) {
+    for (const bool byWriter : {true, false}) {
+        SCOPED_TRACE(byWriter ? "writer" : "flush");
+        CFakePartFiles files;
+        CFilePartStore store(files);
+        files.appendsLeft = 1;
+        ASSERT_TRUE(add(store, kPath, pattern(200, 1)));
+        ASSERT_TRUE(add(store, kPath, pattern(400, 2)));
+        ASSERT_TRUE(add(store, kPath, pattern(100, 3)));
+        if (byWriter) {
+            ASSERT_TRUE(writeOldest(store, files));
+            ASSERT_TRUE(writeOldest(store, files));
+            EXPECT_FALSE(writeOldest(store, files)) << "the parts behind the torn one are gone";
+        } else {
+            EXPECT_FALSE(store.FlushParts());
+        }
+        uint32_t crc = 0;
+        uint64_t size = 0;
+        ASSERT_TRUE(store.GetFileCrc(kPath, &crc, &size));
+        const std::vector<uint8_t>& onDisk = files.disk[kPath];
+        EXPECT_EQ(size, onDisk.size());
+        EXPECT_EQ(size, 400u) << "200 whole, 200 of the torn 400";
+        EXPECT_EQ(crc, crcOf(onDisk));
+        EXPECT_FALSE(store.HasPendingParts());
+        EXPECT_EQ(store.HasWriteFailed(kPath), byWriter);
+        if (byWriter) {
+            EXPECT_FALSE(add(store, kPath, pattern(10, 4)));
+            store.DropFileParts(kPath);
+            EXPECT_TRUE(add(store, kPath, pattern(10, 4)));
+        }
+    }
 }
 
 } // namespace

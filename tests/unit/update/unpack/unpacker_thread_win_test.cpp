@@ -54,6 +54,8 @@ public:
                     progress.push_back(static_cast<uint64_t>(msg.lParam));
                 if (msg.message == eWindowsMessage_PartsMeasured)
                     measured.push_back(static_cast<unsigned>(msg.lParam));
+                if (msg.message == eWindowsMessage_PartWritten)
+                    ++written;
                 if (msg.message == eWindowsMessage_UnpackResult) {
                     results.push_back(static_cast<int>(msg.lParam));
                     resultAt = ::GetTickCount();
@@ -78,6 +80,7 @@ public:
     std::vector<uint64_t> progress;
     std::vector<int> results;
     std::vector<unsigned> measured;
+    int written = 0;
 };
 
 Bytes pattern(size_t count, uint8_t seed) {
@@ -374,6 +377,44 @@ TEST_F(UnpackerThread, PartsFlushedAtShutdownResumeWithTheSameCrcAndSize) {
     ASSERT_TRUE(next.AddFilePart(path.c_str(), &rest, 3000));
     ASSERT_TRUE(next.GetFileCrc(path.c_str(), &resumedCrc, &resumedSize));
     EXPECT_EQ(resumedCrc, Crc32(bytes.data(), static_cast<unsigned>(bytes.size())));
+}
+
+// While the run goes, the writer puts every part on disk without a flush and
+// announces each one; a part that does not start where the record ends is
+// refused, so a range asked for before a change can never land at the
+// wrong offset.
+TEST_F(UnpackerThread, WriterAppendsPartsInOrderAndRefusesAPartAtAnotherOffset) {
+    const std::wstring path = tmp() + L"\\0000BEEF.9000";
+    const Bytes bytes = pattern(9000, 4);
+    begin();
+    for (size_t at = 0; at < bytes.size(); at += 3000) {
+        CBuffer part;
+        part.Append(bytes.data() + at, 3000);
+        ASSERT_TRUE(unpacker.AddFilePart(path.c_str(), &part, 3000, at));
+    }
+    CBuffer stale;
+    stale.Append("x", 1);
+    EXPECT_FALSE(unpacker.AddFilePart(path.c_str(), &stale, 1, 6000));
+    EXPECT_EQ(stale.GetLength(), 1u);
+    for (int i = 0; i < 6000 && window.written < 3; ++i)
+        window.pump(10, false);
+    EXPECT_EQ(window.written, 3);
+    EXPECT_EQ(unpacker.GetPendingBytes(), 0u);
+    EXPECT_EQ(fileBytes(path), bytes);
+    EXPECT_FALSE(unpacker.HasWriteFailed(path.c_str()));
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    ASSERT_TRUE(unpacker.GetFileCrc(path.c_str(), &crc, &size));
+    EXPECT_EQ(crc, Crc32(bytes.data(), static_cast<unsigned>(bytes.size())));
+
+    // Dropped, then deleted: nothing of the old download comes back.
+    unpacker.DropFileParts(path.c_str());
+    ASSERT_TRUE(::DeleteFileW(path.c_str()));
+    CBuffer fresh;
+    fresh.Append(bytes.data(), 10);
+    ASSERT_TRUE(unpacker.AddFilePart(path.c_str(), &fresh, 10, 0));
+    EXPECT_TRUE(unpacker.StopAndWait(5000));
+    EXPECT_EQ(fileBytes(path), Bytes(bytes.begin(), bytes.begin() + 10));
 }
 
 TEST_F(UnpackerThread, DisabledUnpackingOnlyCollectsAndFinishesOnce) {
