@@ -266,7 +266,7 @@ void CLogic::OnFilePartReceived(CBuffer* body, bool incomplete) {
         log(L"fireFilePartReceived() : queue empty");
         return;
     }
-    nAttempt = 0;
+    ladder.OnPartReceived();
     DownloadItem& item = downloadQueue.front();
     ++item.partCount;
     OnFilePartProgress(length, false);

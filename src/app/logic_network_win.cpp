@@ -103,7 +103,7 @@ void CLogic::OnUpdateXmlReceived(CBuffer* body) {
     std::string error;
     if (!extractManifestText(body->GetData(), body->GetLength(), text, error)) {
         log(wideFromUtf8(error));
-        nAttempt = kAttemptsUseless;
+        ladder.EndAttempts();
         OnNetError(NetEx::eDownload_UpdateXml, 0, 0, utf8FromWide(getLangString(21)));
         return;
     }
@@ -156,15 +156,10 @@ void CLogic::OnCUDFileReceived(CBuffer* body) {
     selector.AcceptCustomUrl();
     std::string xml;
     body->ToString(xml);
-    if (selector.ApplyIncomingCud(xml.c_str())) {
+    const bool serversChanged = selector.ApplyIncomingCud(xml.c_str());
+    if (serversChanged)
         selector.SaveCudFile(false);
-        if (selector.SelectServerUrl()) {
-            useSelectedServer();
-            restartStep();
-            return;
-        }
-    }
-    onRetryTimer(eRetryTimer_ServerList);
+    carryOut(ladder.OnServerData(serversChanged));
 }
 
 // The system update package and the terms text belong to the install

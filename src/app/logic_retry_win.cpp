@@ -1,6 +1,5 @@
-// The retry ladder: attempts on the same server one second apart, the next
-// server, fresh server data from the data-update addresses, the user's own
-// server address, and the box with Retry and Cancel.
+// What the retry ladder (app/flow/retry_ladder.h) decides, carried out: the
+// timers, the requests again, the boxes, and the texts of the window.
 #include "app/logic_win.h"
 
 #include "base/log/run_log_win.h"
@@ -9,7 +8,6 @@
 #include "net/download/downloader_win.h"
 #include "net/httx503_answer_win.h"
 #include "ui/lang/lang_format.h"
-#include "update/flow/retry_rules.h"
 #include "update/manifest/manifest_text.h"
 
 namespace {
@@ -42,9 +40,8 @@ std::wstring CLogic::composeNetError(unsigned errorCode, int httpStatus,
 }
 
 void CLogic::OnNetError(int kind, unsigned errorCode, int httpStatus, const std::string& text) {
-    const bool busy = httpStatus == 502 || httpStatus == 503;
     std::wstring message = composeNetError(errorCode, httpStatus, text);
-    if (busy) {
+    if (httpStatus == 502 || httpStatus == 503) {
         std::string title;
         std::string page;
         bool hasTime = false;
@@ -59,182 +56,97 @@ void CLogic::OnNetError(int kind, unsigned errorCode, int httpStatus, const std:
         if (!hasTime)
             message += L"\n\n" + getLangString(33);
     }
-    switch (kind) {
-    case NetEx::eDownload_CUDFile:
-        log(L"net error CUD file");
-        sPendingError = message;
-        startRetryTimer(eRetryTimer_ServerList);
-        break;
-    case NetEx::eDownload_KB:
-        log(L"net error KB file");
-        showMessageBox(message, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Normal);
-        break;
-    case NetEx::eDownload_License:
-        nAttempt = countAttempt(nAttempt, httpStatus, errorCode);
-        if (!busy)
-            log(L"net error License");
-        sPendingError = message;
-        startRetryTimer(eRetryTimer_License);
-        break;
-    case NetEx::eDownload_UpdateXml:
-    case NetEx::eDownload_Update: {
-        nAttempt = countAttempt(nAttempt, httpStatus, errorCode);
-        const bool manifest = kind == NetEx::eDownload_UpdateXml;
-        const std::string request =
-            manifest ? "update.rxml" : (downloadQueue.empty() ? "" : downloadQueue.front().name);
-        log(L"");
-        log(wideFromUtf8(networkFailureText(
-            request, errorCode, utf8FromWide(internetErrorText(errorCode)), httpStatus)));
-        log(L"");
-        sPendingError = message;
-        startRetryTimer(manifest ? eRetryTimer_Manifest : eRetryTimer_Part);
-        break;
-    }
-    default:
-        if (!busy)
-            log(L"net error update Affiliate");
-        break;
-    }
+    carryOut(ladder.OnNetError(kind, errorCode, httpStatus, message,
+                               utf8FromWide(internetErrorText(errorCode))));
 }
 
 void CLogic::onEmptyPart() {
-    ++nAttempt;
-    if (!downloadQueue.empty()) {
-        log(L"");
-        log(L"Server answer is unexpected: " + wideFromUtf8(downloadQueue.front().name));
-        log(L"");
-        sPendingError = getLangString(30);
-    }
-    startRetryTimer(eRetryTimer_Part);
-}
-
-bool CLogic::retryLicense() {
-    if (attemptsRunOut(nAttempt)) {
-        log(L"attempts run out");
-        return false;
-    }
-    log(L"continue downloading license attempt #" + std::to_wstring(nAttempt));
-    downloader->DownloadLicense(settings.sLicensePath.c_str());
-    return true;
-}
-
-bool CLogic::retryManifest() {
-    dialog.SetText(kFirstPageInfoControl, L"");
-    if (attemptsRunOut(nAttempt)) {
-        log(L"attempts run out");
-        return false;
-    }
-    log(L"continue downloading xml attempt #" + std::to_wstring(nAttempt));
-    if (nAttempt > 0)
-        dialog.SetText(kFirstPageInfoControl,
-                       formatLangText(getLangString(37), {LangArg(nAttempt * 1LL)}));
-    requestManifest();
-    return true;
+    carryOut(ladder.OnEmptyPart(getLangString(30)));
 }
 
 bool CLogic::retryPart() {
-    if (attemptsRunOut(nAttempt)) {
-        log(L"attempts run out");
-        return false;
+    const SRetryAction action = ladder.RetryPart();
+    carryOut(action);
+    return action.step == ERetryStep::eResend;
+}
+
+void CLogic::onRetryTimer(unsigned id) {
+    // A manifest attempt's number shows only while that attempt runs.
+    if (id == eRetryTimer_Manifest)
+        dialog.SetText(kFirstPageInfoControl, L"");
+    carryOut(ladder.OnRetryTimer(id));
+}
+
+void CLogic::carryOut(const SRetryAction& action) {
+    if (!action.server.empty())
+        downloader->SetServerBaseUrl(action.server);
+    switch (action.step) {
+    case ERetryStep::eNone:
+        break;
+    case ERetryStep::eStartTimer:
+        startRetryTimer(action.timer);
+        break;
+    case ERetryStep::eResend:
+        resend(action.request, action.attempt);
+        break;
+    case ERetryStep::eFetchServerData:
+        downloader->DownloadCUDFile(action.url.c_str(), sUserAgentHeader.c_str());
+        break;
+    case ERetryStep::eShowErrorBox:
+        showMessageBox(action.text, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Normal);
+        break;
+    case ERetryStep::eShowRetryBox:
+        showMessageBox(action.text, action.reason, EBoxButtons::RetryCancel, EBoxStyle::Error);
+        break;
+    case ERetryStep::eShowServerPrompt:
+        showMessageBox(action.text, eMsgReason_ServerPrompt, EBoxButtons::Ok, EBoxStyle::Normal,
+                       action.editText);
+        break;
+    case ERetryStep::eQuit:
+        quitLauncher();
+        break;
     }
-    log(L"continue downloading attempt #" + std::to_wstring(nAttempt));
-    if (downloadQueue.empty())
-        return false;
+}
+
+void CLogic::resend(ERetryRequest request, int attempt) {
+    switch (request) {
+    case ERetryRequest::eLicense:
+        downloader->DownloadLicense(settings.sLicensePath.c_str());
+        break;
+    case ERetryRequest::eManifest:
+        dialog.SetText(kFirstPageInfoControl, attempt > 0 ? attemptText(attempt) : L"");
+        requestManifest();
+        break;
+    case ERetryRequest::ePart:
+        resendPart(attempt);
+        break;
+    }
+}
+
+// Goes on from what the part store holds of the front package.
+void CLogic::resendPart(int attempt) {
     DownloadItem& item = downloadQueue.front();
     uint64_t held = 0;
     unpacker.GetFileCrc(tempFileOf(item).c_str(), nullptr, &held);
     item.downloaded = std::min(held, item.size);
     item.remaining = item.size - item.downloaded;
-    if (nAttempt > 0)
-        setProgressText(formatLangText(getLangString(37), {LangArg(nAttempt * 1LL)}));
+    if (attempt > 0)
+        setProgressText(attemptText(attempt));
     downloadNext();
-    return true;
 }
 
-void CLogic::onRetryTimer(unsigned id) {
-    if (id != eRetryTimer_ServerList) {
-        const bool retried = id == eRetryTimer_License    ? retryLicense()
-                             : id == eRetryTimer_Manifest ? retryManifest()
-                                                          : retryPart();
-        if (retried)
-            return;
-        nMsgReason = id == eRetryTimer_License    ? eMsgReason_License
-                     : id == eRetryTimer_Manifest ? eMsgReason_Manifest
-                                                  : eMsgReason_Package;
-        if (selector.SelectServerUrl()) {
-            useSelectedServer();
-            restartStep();
-            return;
-        }
-        if (!selector.Location().customUrl.empty()) {
-            promptOrShowRetryError();
-            return;
-        }
-    }
-    if (trySelectDataUpdateUrl())
-        return;
-    promptOrShowRetryError();
+std::wstring CLogic::attemptText(int attempt) const {
+    return formatLangText(getLangString(37), {LangArg(attempt * 1LL)});
 }
 
-bool CLogic::trySelectDataUpdateUrl() {
-    if (!selector.IsInitialized() || !selector.SelectDataUpdateUrl())
-        return false;
-    nAttempt = 1;
-    downloader->DownloadCUDFile(selector.Location().dataUpdateUrl.c_str(),
-                                sUserAgentHeader.c_str());
-    return true;
-}
-
-void CLogic::promptOrShowRetryError() {
-    if (!selector.Face().askLoginURL) {
-        showRetryError();
-        return;
-    }
-    nSavedReason = nMsgReason;
-    const std::string pending = selector.Location().customUrl;
-    showMessageBox(sPendingError, eMsgReason_ServerPrompt, EBoxButtons::Ok, EBoxStyle::Normal,
-                   true);
-    if (!pending.empty())
-        selector.RejectCustomUrl();
-}
-
-void CLogic::restartStep() {
-    switch (nMsgReason) {
-    case eMsgReason_License:
-        if (bUseServer && bNetStarted) {
-            nAttempt = 1;
-            retryLicense();
-        }
-        break;
-    case eMsgReason_Manifest:
-        nAttempt = 1;
-        retryManifest();
-        break;
-    case eMsgReason_Package:
-        nAttempt = 1;
-        retryPart();
-        break;
-    default:
-        break;
-    }
-}
-
-void CLogic::showRetryError() {
-    if (selector.Location().SelectedURL.empty() && !selector.SelectServerUrl()) {
-        abandonRetry();
-        return;
-    }
-    useSelectedServer();
-    showMessageBox(sPendingError, nMsgReason, EBoxButtons::RetryCancel, EBoxStyle::Error);
+std::optional<std::string> CLogic::FrontPackageName() const {
+    if (downloadQueue.empty())
+        return std::nullopt;
+    return downloadQueue.front().name;
 }
 
 void CLogic::useSelectedServer() {
     const std::string& url = selector.Location().SelectedURL;
     if (!url.empty())
         downloader->SetServerBaseUrl(url);
-}
-
-void CLogic::abandonRetry() {
-    selector.RejectCustomUrl();
-    quitLauncher();
 }

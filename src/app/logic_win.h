@@ -15,6 +15,7 @@
 #include "app/config/launcher_config.h"
 #include "app/config/theme_settings.h"
 #include "app/entry_win.h"
+#include "app/flow/retry_ladder.h"
 #include "app/lang/language_choice.h"
 #include "app/run_mode.h"
 #include "base/buffer.h"
@@ -47,7 +48,7 @@ class CNetTransport;
 class CDownloader;
 } // namespace NetEx
 
-class CLogic : public ILauncherLogic, public IDownloaderNotify {
+class CLogic : public ILauncherLogic, public IDownloaderNotify, private IRetryLadderOwner {
 public:
     // Run codes under the names the run log uses.
     static constexpr int rcNone = ::rcNone;
@@ -136,24 +137,25 @@ private:
     void saveManifest();
     std::wstring tempFileOf(const DownloadItem& item) const;
 
-    // Retries, in logic_retry_win.cpp.
+    // Retries, in logic_retry_win.cpp: the ladder decides, these carry out.
     void onEmptyPart();
-    bool retryLicense();
-    bool retryManifest();
     bool retryPart();
     void onRetryTimer(unsigned id);
-    bool trySelectDataUpdateUrl();
-    void promptOrShowRetryError();
-    void restartStep();
-    void showRetryError();
-    void abandonRetry();
+    void carryOut(const SRetryAction& action);
+    void resend(ERetryRequest request, int attempt);
+    void resendPart(int attempt);
+    std::wstring attemptText(int attempt) const;
     // The downloader follows the selector's server (when one is selected).
     void useSelectedServer();
     std::wstring composeNetError(unsigned errorCode, int httpStatus, const std::string& text) const;
+    void LogRetry(const std::wstring& line) override { log(line); }
+    std::optional<std::string> FrontPackageName() const override;
+    bool CanRequestTerms() const override { return bUseServer && bNetStarted; }
 
     // Boxes, in logic_boxes_win.cpp.
+    // `editText`: the box has the edit box, holding this text.
     void showMessageBox(const std::wstring& text, int reason, EBoxButtons buttons, EBoxStyle style,
-                        bool withEdit = false);
+                        const std::optional<std::wstring>& editText = std::nullopt);
     void askUser(int langIndex, int reason, EBoxButtons buttons, EBoxStyle style);
     void onBoxAnswered(int answer, const std::wstring& editText);
     void showFileError(const std::string& name, uint32_t code);
@@ -250,9 +252,6 @@ private:
     static constexpr ULONGLONG kProgressRedrawMs = 50;
     ULONGLONG nLastProgressTick = 0;
 
-    // Retries and boxes.
-    int nAttempt = 0;
-    std::wstring sPendingError;
-    int nMsgReason = 0;
-    int nSavedReason = 0;
+    // Retries and the answers of the boxes.
+    CRetryLadder ladder{selector, *this};
 };
