@@ -87,17 +87,19 @@ struct PackedEntry {
 // The first pass: CRC-32 and deflated size; the method is deflate only when
 // that makes the entry smaller.
 bool measureEntry(IEntrySource& source, PackedEntry& packed, std::string& error) {
+    packed.size = source.Size();
+    if (packed.size == 0)
+        return true;
     CDiscardEntrySink none;
     CCrcEntrySink deflatedCount(none);
     CDeflateSink deflater(deflatedCount);
-    packed.size = source.Size();
     if (!crcOfSource(source, deflater, packed.crc, error) || !deflater.Finish()) {
         if (error.empty())
             error = "zlib failed";
         return false;
     }
     packed.packedSize = packed.size;
-    if (packed.size > 0 && deflatedCount.GetCount() < packed.size) {
+    if (deflatedCount.GetCount() < packed.size) {
         packed.method = kDeflated;
         packed.packedSize = deflatedCount.GetCount();
     }
