@@ -9,10 +9,21 @@
 #      of an empty run, "Launcher.exe /crc" in an empty folder (goal: under
 #      2 s after the launcher's start);
 #   3. download rate of the 1 GB release against curl fetching the same
-#      package from the same server (goal: launcher/curl 0.8 or more).
+#      package from the same server (goal: launcher/curl 0.8 or more);
+#   4. a 1 GB release of 16 packages: download rate of the launcher against
+#      curl -o FILE fetching the same 16 packages (medians);
+#   5. one package of 5 GiB (one file of 5*2^30 bytes, a stored RAR package):
+#      install, peak VmHWM, download rate against curl, the install checked
+#      by launcher-tool verify and by the SHA-256 of the installed file;
+#   6. resume past 4 GiB: the server drops the connection once when the
+#      5 GiB package reaches a byte beyond 4,294,967,296; the run must
+#      finish, and the access log shows whether the next request starts at
+#      exactly the number of package bytes sent before the drop.
 # Figures are printed, goals never asserted; the script fails only when a
-# launcher run fails or leaves a client that launcher-tool verify rejects.
-# Everything is generated at run time and deleted at the end.
+# launcher run fails or leaves a client that launcher-tool verify rejects
+# (or, parts 5 and 6, a file whose SHA-256 differs from its source).
+# Everything is generated at run time and deleted at the end; a part that
+# lacks disk space prints a SKIPPED line.
 #   UPDATE_BENCH_BUILD  Windows tree (default build/bench-win32 when this
 #                       machine runs 32-bit programs, else build/bench-win64;
 #                       configured like the Makefile's trees when missing)
@@ -21,6 +32,15 @@
 #   UPDATE_BENCH_SIZES  package sizes of part 1 in MB, the first also for
 #                       part 3 (default "1000 2000"; MB = 10^6 bytes)
 #   UPDATE_BENCH_FILES  files of the no-op client (default 5000)
+#   UPDATE_BENCH_PARTS  the parts to run, in any order (default all): "big"
+#                       (1 and 3), "noop" (2), "release" (4), "big5g" (5),
+#                       "resume" (6)
+#   UPDATE_BENCH_RELEASE_RUNS  launcher runs and curl passes of part 4
+#                       (default 3; medians are printed)
+#   UPDATE_BENCH_BIG5G_RUNS    the same for part 5 (default 1: a run takes
+#                       minutes)
+#   UPDATE_BENCH_CUT    the package byte at which part 6 drops the connection
+#                       (default 4294967296 + 123457)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -39,6 +59,8 @@ secs() { awk -v n="$1" 'BEGIN { printf "%.3f s", n / 1e9 }'; }
 goal() { awk -v v="$1" -v g="$2" -v op="$3" 'BEGIN { ok = op == "<" ? v < g : v >= g
     print ok ? "goal met" : "goal missed" }'; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+gib=$((1 << 30))
+all_parts="big noop release big5g resume"
 
 # Configures (when needed) and builds the Launcher and probe targets of tree $1.
 build_tree() {
@@ -162,9 +184,27 @@ make_portable() {
         UPDATE_PATH="$live_path" >/dev/null
 }
 
+# Sets publish_s and publish_kib (seconds, peak RSS of launcher-tool; "?"
+# and 0 without GNU time). The native tool is built with AddressSanitizer,
+# whose quarantine of freed blocks would count in the peak: it is turned off.
 publish() { # client folder, layout
+    local timer=(/usr/bin/time -f '%e %M' -o "$work/publish.time")
     rm -rf "${work:?}/root$live_path"
-    nice "$BENCH_TOOL" publish "$1" "$2" "$work/root$live_path" >/dev/null
+    big5g_published=0
+    echo "? 0" >"$work/publish.time"
+    [[ -x ${timer[0]} ]] || timer=()
+    ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=0} \
+        "${timer[@]}" nice "$BENCH_TOOL" publish "$1" "$2" "$work/root$live_path" >/dev/null
+    read -r publish_s publish_kib <"$work/publish.time"
+}
+
+# False, with a SKIPPED line, when $1 bytes are not free in the work folder.
+has_space() { # bytes, what, what they hold
+    local avail
+    avail=$(df -B1 --output=avail "$work" | tail -n 1)
+    ((avail >= $1)) && return 0
+    echo "SKIPPED: $2: $((avail / 1000000)) MB free on $work, $(($1 / 1000000)) MB needed ($3)"
+    return 1
 }
 
 # Checks a launcher run that should have left `folder` equal to the release.
@@ -211,12 +251,12 @@ EOF
 }
 
 # Bytes/s of curl fetching every package of the release on one connection,
-# median of three passes: "file" writes each package to a file, "null" to
-# /dev/null, "ranges" asks 16 MiB ranges in turn, as the launcher does, and
-# drops them.
+# median of $2 passes (default 3): "file" writes each package to a file,
+# "null" to /dev/null, "ranges" asks 16 MiB ranges in turn, as the launcher
+# does, and drops them.
 curl_rate() {
-    local mode=$1 pkg size start out args begin end total rates=()
-    for _ in 1 2 3; do
+    local mode=$1 passes=${2:-3} pkg size start out args begin end total rates=() pass
+    for ((pass = 0; pass < passes; pass++)); do
         args=() total=0
         for pkg in "$work/root$live_path"*.pkg; do
             size=$(stat -c %s "$pkg")
@@ -241,11 +281,17 @@ curl_rate() {
     printf '%s\n' "${rates[@]}" | median
 }
 
-# One file of $2 MB of AES-CTR keystream: incompressible, the same every run.
+# $1 bytes of AES-CTR keystream from IV $2 into file $3: incompressible, the
+# same every run.
+keystream() {
+    { openssl enc -aes-128-ctr -nosalt -K 5b7e151628aed2a6abf7158809cf4f3c -iv "$2" \
+        </dev/zero 2>/dev/null || true; } | head -c "$1" >"$3"
+}
+
+# One file of $2 MB.
 make_big_client() {
     mkdir -p "$1"
-    { openssl enc -aes-128-ctr -nosalt -K 5b7e151628aed2a6abf7158809cf4f3c -iv 0 \
-        </dev/zero 2>/dev/null || true; } | head -c "$(($2 * 1000000))" >"$1/big.bin"
+    keystream "$(($2 * 1000000))" 0 "$1/big.bin"
 }
 
 # $3 files of 1 KiB to 256 KiB (log-uniform) over 50 folders, ten folders a
@@ -276,20 +322,9 @@ layout_of_big() {
 
 # Part 1 (and 3 for the first size): one release of one $1 MB package.
 bench_big() {
-    local size=$1 first=$2 need avail memory install=$work/install first_line
-    need=$((3 * size * 1000000 + 1000000000))
-    avail=$(df -B1 --output=avail "$work" | tail -n 1)
-    memory=$(($(awk '/^MemAvailable:/ { print $2 }' /proc/meminfo) * 1024))
-    if ((avail < need)); then
-        echo "SKIPPED: $size MB package: $((avail / 1000000)) MB free on $work," \
-            "$((need / 1000000)) MB needed (package, download, unpacked)"
-        return 0
-    fi
-    if ((memory < 5 * size * 1000000)); then
-        echo "SKIPPED: $size MB package: publishing holds about 5 times the package in" \
-            "memory, $((memory / 1000000)) MB available"
-        return 0
-    fi
+    local size=$1 first=$2 install=$work/install first_line
+    has_space "$((3 * size * 1000000 + 1000000000))" "$size MB package" \
+        "package, download, unpacked" || return 0
     echo "== $size MB package: generating and publishing"
     make_big_client "$work/client" "$size"
     layout_of_big "$size" "$work/layout.txt"
@@ -385,30 +420,211 @@ bench_noop() {
     rm -rf "$install" "$work/empty" "${work:?}/root$live_path"
 }
 
+# One launcher run installing the published release into a new portable
+# folder $1, checked; adds its download rate and peak to run_rates and
+# run_peaks and prints a line. False when the run failed.
+install_measured() { # folder, label
+    local first_line sent requests largest rate
+    make_portable "$1"
+    first_line=$(wc -l <"$work/access.log")
+    run_launcher "$1"
+    read -r sent requests largest rate < <(traffic "$first_line")
+    printf '   %s: installed in %s, exit code %d, peak VmHWM %s, %d package bytes in %d requests,' \
+        "$2" "$(secs "$run_ns")" "$run_rc" "$(mb "$run_kib")" "$sent" "$requests"
+    printf ' %s bytes/s\n' "$rate"
+    run_rates+=("$rate")
+    run_peaks+=("$run_kib")
+    check_run "$2" "$1"
+}
+
+# The rows comparing the launcher's median rate with curl -o FILE fetching
+# the same packages.
+rate_rows() { # runs
+    local rate to_file peak
+    rate=$(printf '%s\n' "${run_rates[@]}" | median)
+    peak=$(printf '%s\n' "${run_peaks[@]}" | sort -g | tail -n 1)
+    to_file=$(curl_rate file "$1")
+    printf '%-44s %12s bytes/s\n' "Launcher.exe (median of $1 runs)" "$rate"
+    printf '%-44s %12s bytes/s\n' "curl -o FILE (median of $1 passes)" "$to_file"
+    awk -v l="$rate" -v c="$to_file" 'BEGIN { printf "ratio launcher/curl -o FILE: %.2f\n", l / c }'
+    printf 'peak VmHWM of the Launcher.exe process, largest of the runs: %s\n' "$(mb "$peak")"
+}
+
+# Part 4: 16 packages of one file each, 10^9 bytes in all.
+bench_release() {
+    local runs=${UPDATE_BENCH_RELEASE_RUNS:-3} i size=62500000 layout=$work/layout.txt
+    has_space "$((4 * 16 * size + 1000000000))" "1 GB release of 16 packages" \
+        "client, packages, download, unpacked" || return 0
+    echo "== 1 GB release of 16 packages: generating and publishing"
+    mkdir -p "$work/client"
+    printf 'modification update-bench-release\nclient-version 1.0.0\n' >"$layout"
+    for i in $(seq -w 0 15); do
+        keystream "$size" "$((10#$i + 1))" "$work/client/r$i.bin"
+        printf 'pack r%s.pkg full\n  add r%s.bin\n' "$i" "$i" >>"$layout"
+    done
+    publish "$work/client" "$layout"
+    rm -rf "$work/client"
+    echo "   published in $publish_s s, launcher-tool peak RSS $(mb "$publish_kib")"
+    run_rates=() run_peaks=()
+    for ((i = 1; i <= runs; i++)); do
+        install_measured "$work/install" "run $i" || true
+        rm -rf "$work/install"
+    done
+    mapfile -t release_rows < <(rate_rows "$runs")
+    rm -rf "${work:?}/root$live_path"
+}
+
+# Publishes the 5 GiB release once for parts 5 and 6; sets big5g_sha (the
+# SHA-256 of its file). False with a SKIPPED line when space is short.
+publish_big5g() {
+    has_space "$((3 * 5 * gib + 1000000000))" "5 GiB package" "package, download, unpacked" ||
+        return 1
+    ((big5g_published)) && return 0
+    echo "== 5 GiB package: generating and publishing"
+    mkdir -p "$work/client"
+    keystream "$((5 * gib))" 0 "$work/client/big.bin"
+    big5g_sha=$(nice sha256sum "$work/client/big.bin" | cut -d' ' -f1)
+    layout_of_big 5GiB "$work/layout.txt"
+    publish "$work/client" "$work/layout.txt"
+    rm -rf "$work/client"
+    big5g_published=1
+    printf '   published in %s s, launcher-tool peak RSS %s; big.pkg: %s bytes, a %s archive\n' \
+        "$publish_s" "$(mb "$publish_kib")" "$(stat -c %s "$work/root${live_path}big.pkg")" \
+        "$(head -c 4 "$work/root${live_path}big.pkg" | tr -dc '[:print:]')"
+}
+
+# The installed big.bin of folder $1 against the source's SHA-256; counts a
+# failure when it differs.
+check_sha() { # folder, what
+    local sha
+    sha=$(nice sha256sum "$1/big.bin" 2>/dev/null | cut -d' ' -f1) || true
+    if [[ $sha == "$big5g_sha" ]]; then
+        echo "   $2: SHA-256 of the installed big.bin equals the source's ($sha)"
+        return 0
+    fi
+    echo "FAILED: $2: SHA-256 of the installed big.bin is '$sha', the source's $big5g_sha"
+    failures=$((failures + 1))
+    return 1
+}
+
+# Part 5.
+bench_big5g() {
+    local runs=${UPDATE_BENCH_BIG5G_RUNS:-1} i
+    publish_big5g || return 0
+    run_rates=() run_peaks=()
+    for ((i = 1; i <= runs; i++)); do
+        if install_measured "$work/install" "run $i"; then
+            check_sha "$work/install" "run $i" || true
+        fi
+        rm -rf "$work/install"
+    done
+    mapfile -t big5g_rows < <(rate_rows "$runs")
+    big5g_rows+=("published in $publish_s s, launcher-tool peak RSS $(mb "$publish_kib")")
+}
+
+# From the access log after line $1, of big.pkg: "start sent range before
+# next next_range": the first dropped request's body start, bytes sent and
+# Range header, the package bytes sent up to the drop, and the next
+# request's body start and Range header.
+resume_evidence() {
+    python3 - "$work/access.log" "$1" <<'PY'
+import json, sys
+with open(sys.argv[1], encoding="utf-8") as f:
+    entries = [json.loads(l) for l in f.read().splitlines()[int(sys.argv[2]):] if l]
+# One request is in flight at a time: the log's order is the requests'.
+pkgs = [e for e in entries if e["path"].endswith("/big.pkg")]
+cuts = [i for i, e in enumerate(pkgs) if e["outcome"] == "closed"]
+if not cuts:
+    print("none 0 - 0 none -")
+    sys.exit()
+cut = pkgs[cuts[0]]
+before = sum(e["sent"] for e in pkgs[: cuts[0] + 1])
+after = pkgs[cuts[0] + 1] if cuts[0] + 1 < len(pkgs) else None
+print(cut["start"], cut["sent"], (cut["range"] or "-").replace(" ", ""), before,
+      after["start"] if after else "none", ((after["range"] or "-") if after else "-").replace(" ", ""))
+PY
+}
+
+# Part 6.
+bench_resume() {
+    local cut=${UPDATE_BENCH_CUT:-$((4 * gib + 123457))} first_line install=$work/install
+    local start sent range before next next_range verdict=no
+    publish_big5g || return 0
+    echo "== Resume past 4 GiB: the server drops big.pkg once at byte $cut"
+    curl -sf -X POST --data "{\"rules\": [{\"path\": \"*.pkg\", \"cut_at_offset\": $cut}]}" \
+        "$url/__control/config" >/dev/null
+    make_portable "$install"
+    first_line=$(wc -l <"$work/access.log")
+    run_launcher "$install"
+    curl -sf -X POST --data '{"rules": []}' "$url/__control/config" >/dev/null
+    printf '   run: finished in %s, exit code %d, peak VmHWM %s\n' "$(secs "$run_ns")" "$run_rc" \
+        "$(mb "$run_kib")"
+    if check_run "the run resumed past 4 GiB" "$install"; then
+        check_sha "$install" "resumed run" || true
+    fi
+    read -r start sent range before next next_range < <(resume_evidence "$first_line")
+    [[ $next == "$before" && $next == "$cut" ]] && verdict=yes
+    resume_rows=(
+        "cut at package byte $cut (4 GiB + $((cut - 4 * gib)))"
+        "dropped request: Range $range, body from byte $start, $sent bytes sent"
+        "package bytes the server sent before the drop: $before"
+        "next request: Range $next_range, body from byte $next"
+        "resume exact to the byte: $verdict (next start $next, bytes sent before the drop $before)"
+    )
+    if [[ -n $run_log ]]; then
+        resume_rows+=("launcher log: $(tr -d '\r' <"$run_log" | grep -m 1 -F "(begin: $next, " ||
+            echo "no line with \"(begin: $next, \"")")
+    fi
+    rm -rf "$install"
+}
+
+# The title $2 and the rows after it, when part $1 ran.
+section() { # part, title, rows
+    [[ $parts == *" $1 "* ]] || return 0
+    echo "== $2"
+    shift 2
+    printf '%s\n' "$@"
+}
+
 # The stage inside the Wine session.
 runs() {
     work=$BENCH_WORK
     failures=0
-    memory_rows=() throughput_rows=() noop_rows=()
+    big5g_published=0
+    memory_rows=() throughput_rows=() noop_rows=() release_rows=() big5g_rows=() resume_rows=()
+    local parts=" ${UPDATE_BENCH_PARTS:-$all_parts} " part
+    for part in $parts; do
+        [[ " $all_parts " == *" $part "* ]] ||
+            { echo "unknown part $part (parts: $all_parts)" >&2; exit 2; }
+    done
     choose_tree
     start_server
     echo "Launcher.exe: $BENCH_EXE ($BENCH_ARCH, $(wine --version 2>/dev/null))"
     echo "update server: $url$live_path, work folder $work"
     echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
     local first=1 size
-    for size in ${UPDATE_BENCH_SIZES:-1000 2000}; do
-        bench_big "$size" "$first"
-        first=0
-    done
-    bench_noop
+    if [[ $parts == *" big "* ]]; then
+        for size in ${UPDATE_BENCH_SIZES:-1000 2000}; do
+            bench_big "$size" "$first"
+            first=0
+        done
+    fi
+    [[ $parts != *" noop "* ]] || bench_noop
+    [[ $parts != *" release "* ]] || bench_release
+    [[ $parts != *" big5g "* ]] || bench_big5g
+    [[ $parts != *" resume "* ]] || bench_resume
+    rm -rf "${work:?}/root$live_path"
 
     echo
-    echo "== Peak memory of the Launcher.exe process (VmHWM, MB = 10^6 bytes; goal < 64 MB)"
-    printf '%s\n' "${memory_rows[@]}"
-    echo "== No-op update (goal < 2 s after the launcher's start)"
-    printf '%s\n' "${noop_rows[@]}"
-    echo "== Download rate of the first release (goal launcher/curl >= 0.80)"
-    printf '%s\n' "${throughput_rows[@]}"
+    section big "Peak memory of the Launcher.exe process (VmHWM, MB = 10^6 bytes; goal < 64 MB)" \
+        "${memory_rows[@]}"
+    section noop "No-op update (goal < 2 s after the launcher's start)" "${noop_rows[@]}"
+    section big "Download rate of the first release (goal launcher/curl >= 0.80)" \
+        "${throughput_rows[@]}"
+    section release "1 GB release of 16 packages (62.5 MB each)" "${release_rows[@]}"
+    section big5g "One package of 5 GiB (a 5368709120-byte file in a stored RAR package)" \
+        "${big5g_rows[@]}"
+    section resume "Resume past 4 GiB" "${resume_rows[@]}"
     if ((failures > 0)); then
         echo "$failures launcher runs FAILED: their figures are not valid"
         exit 1

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 bool readImageFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -21,24 +20,58 @@ bool readImageFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 
 bool writeImageFile(const std::string& path, const std::vector<uint8_t>& bytes,
                     std::string& error) {
-    const std::string temp = path + ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            error = "cannot write " + temp;
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
-        error = "cannot rename " + temp + " to " + path + ": " + ec.message();
+    CPartFileSink file;
+    if (!file.Open(path, error))
+        return false;
+    if (!bytes.empty())
+        file.Write(bytes.data(), bytes.size());
+    return file.Commit(error);
+}
+
+CPartFileSink::~CPartFileSink() {
+    discard();
+}
+
+void CPartFileSink::discard() {
+    if (sTemp.empty())
+        return;
+    out.close();
+    std::remove(sTemp.c_str());
+    sTemp.clear();
+}
+
+bool CPartFileSink::Open(const std::string& path, std::string& error) {
+    discard();
+    sPath = path;
+    sTemp = path + ".part";
+    out.open(sTemp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        error = "cannot write " + sTemp;
+        discard();
         return false;
     }
+    return true;
+}
+
+bool CPartFileSink::Write(const uint8_t* bytes, size_t count) {
+    out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+    return static_cast<bool>(out);
+}
+
+bool CPartFileSink::Commit(std::string& error) {
+    out.close();
+    if (!out) {
+        error = "cannot write " + sTemp;
+        discard();
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(sTemp, sPath, ec);
+    if (ec) {
+        error = "cannot rename " + sTemp + " to " + sPath + ": " + ec.message();
+        discard();
+        return false;
+    }
+    sTemp.clear();
     return true;
 }

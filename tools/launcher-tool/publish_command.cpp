@@ -3,24 +3,29 @@
 #include "pack_command.h"
 
 #include "image_file.h"
+#include "rar_writer.h"
 #include "zip_writer.h"
 
 #include "app/stamp/pe_resources.h"
 #include "app/stamp/stamp_slots.h"
-#include "base/crc32.h"
 #include "base/utf8_text.h"
 #include "update/install_path.h"
 #include "update/manifest/manifest_text.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// An empty file's CRC in the manifest, as the launcher computes it.
+constexpr uint32_t kEmptyFileCrc = 0xFFFFFFFF;
 
 fs::path clientPath(const std::string& folder, const std::string& path) {
     std::string generic = path;
@@ -37,11 +42,21 @@ std::vector<std::string> filesUnder(const std::vector<std::string>& paths, const
     return found;
 }
 
+// Compared a block at a time: client files may be larger than memory.
 bool sameBytes(const fs::path& a, const fs::path& b) {
-    std::vector<uint8_t> left, right;
-    std::string ignored;
-    return readImageFile(a.string(), left, ignored) && readImageFile(b.string(), right, ignored) &&
-           left == right;
+    std::error_code ecA, ecB;
+    if (fs::file_size(a, ecA) != fs::file_size(b, ecB) || ecA || ecB)
+        return false;
+    std::ifstream left(a, std::ios::binary), right(b, std::ios::binary);
+    std::vector<char> x(kSourceBlockSize), y(kSourceBlockSize);
+    while (left && right) {
+        left.read(x.data(), static_cast<std::streamsize>(x.size()));
+        right.read(y.data(), static_cast<std::streamsize>(y.size()));
+        if (left.gcount() != right.gcount() ||
+            std::memcmp(x.data(), y.data(), static_cast<size_t>(left.gcount())) != 0)
+            return false;
+    }
+    return !left.bad() && !right.bad() && left.eof() && right.eof();
 }
 
 fs::path besideLayout(const std::string& layoutFolder, const std::string& path) {
@@ -49,35 +64,49 @@ fs::path besideLayout(const std::string& layoutFolder, const std::string& path) 
     return p.is_absolute() ? p : fs::path(layoutFolder) / p;
 }
 
+// Streams the package of `paths` to its file, the package's CRC-32 and size
+// taken from the bytes as they are written.
 bool packFiles(const LayoutPack& layoutPack, const std::vector<std::string>& paths,
-               const std::string& clientFolder, PublishedPack& pack, std::vector<uint8_t>& archive,
-               std::string& error) {
+               const std::string& clientFolder, const fs::path& out, uint64_t zipLimit,
+               PublishedPack& pack, std::string& error) {
     pack.file = layoutPack.file;
     pack.type = layoutPack.type;
     pack.platform = layoutPack.platform;
     pack.infos = layoutPack.infos;
-    std::vector<ZipWriterEntry> entries;
-    for (const std::string& path : paths) {
-        ZipWriterEntry entry;
-        if (!readImageFile(clientPath(clientFolder, path).string(), entry.data, error))
+    std::vector<CFileEntrySource> sources(paths.size());
+    std::vector<std::pair<size_t, uint64_t>> sizes;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!sources[i].Open(clientPath(clientFolder, paths[i]).string(), error))
             return false;
-        if (entry.data.size() > UINT32_MAX) {
-            error = path + ": files of 4 GiB or more do not fit a package";
+        sizes.emplace_back(paths[i].size(), sources[i].Size());
+    }
+    const EPackageFormat format = choosePackageFormat(sizes, zipLimit);
+    CPartFileSink file;
+    if (!file.Open((out / pack.file).string(), error))
+        return false;
+    CCrcEntrySink counted(file);
+    CZipStreamWriter zip(counted);
+    CRarStreamWriter rar(counted, kRarFixedDosTime);
+    IArchiveWriter& writer =
+        format == EPackageFormat::Zip ? static_cast<IArchiveWriter&>(zip) : rar;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        std::string name = paths[i];
+        if (format == EPackageFormat::Zip)
+            std::replace(name.begin(), name.end(), '\\', '/');
+        uint32_t crc = 0;
+        if (!writer.AddFile(name, sources[i], crc, error)) {
+            error = pack.file + ": " + error;
             return false;
         }
-        pack.files.push_back({path,
-                              Crc32(entry.data.data(), static_cast<unsigned>(entry.data.size())),
-                              entry.data.size()});
-        entry.name = path;
-        std::replace(entry.name.begin(), entry.name.end(), '\\', '/');
-        entries.push_back(std::move(entry));
+        const uint64_t size = sources[i].Size();
+        pack.files.push_back({paths[i], size == 0 ? kEmptyFileCrc : crc, size});
     }
-    if (!writeZip(entries, archive, error)) {
+    if (!writer.Finish(error) || !file.Commit(error)) {
         error = pack.file + ": " + error;
         return false;
     }
-    pack.crc = Crc32(archive.data(), static_cast<unsigned>(archive.size()));
-    pack.size = archive.size();
+    pack.crc = counted.GetCrc();
+    pack.size = counted.GetCount();
     return true;
 }
 
@@ -210,8 +239,14 @@ bool assignClientFiles(const PublishLayout& layout, const std::string& clientFol
     return true;
 }
 
+EPackageFormat choosePackageFormat(const std::vector<std::pair<size_t, uint64_t>>& nameAndDataSizes,
+                                   uint64_t zipLimit) {
+    return zipStoredSize(nameAndDataSizes) < zipLimit ? EPackageFormat::Zip
+                                                      : EPackageFormat::StoredRar;
+}
+
 bool publishRelease(const std::string& clientFolder, const std::string& layoutPath,
-                    const std::string& outFolder, std::string& error) {
+                    const std::string& outFolder, std::string& error, uint64_t zipLimit) {
     PublishLayout layout;
     std::vector<std::string> paths;
     std::map<size_t, std::vector<std::string>> assigned;
@@ -235,9 +270,7 @@ bool publishRelease(const std::string& clientFolder, const std::string& layoutPa
     }
     for (size_t i = 0; i < layout.packs.size(); ++i) {
         PublishedPack pack;
-        std::vector<uint8_t> archive;
-        if (!packFiles(layout.packs[i], assigned[i], clientFolder, pack, archive, error) ||
-            !writeImageFile((out / pack.file).string(), archive, error))
+        if (!packFiles(layout.packs[i], assigned[i], clientFolder, out, zipLimit, pack, error))
             return false;
         release.packs.push_back(std::move(pack));
     }

@@ -1,11 +1,14 @@
 // launcher-tool publish CLIENT LAYOUT OUT: turns a client folder and a
-// package layout (publish_layout.h) into an update-server tree: one zip
-// package per pack, "update.xml", "update.rxml" (a zip holding update.xml)
-// and, when the layout names one, "Launcher.exe". Same input, same bytes.
+// package layout (publish_layout.h) into an update-server tree: one package
+// per pack, "update.xml", "update.rxml" (a zip holding update.xml) and, when
+// the layout names one, "Launcher.exe". Same input, same bytes. Packages are
+// streamed from the client files to their files, so memory use does not
+// depend on their size.
 #pragma once
 
 #include "manifest_writer.h"
 #include "publish_layout.h"
+#include "zip_writer.h"
 
 #include <map>
 #include <string>
@@ -26,9 +29,18 @@ bool assignClientFiles(const PublishLayout& layout, const std::string& clientFol
                        const std::string& layoutFolder, const std::vector<std::string>& paths,
                        std::map<size_t, std::vector<std::string>>& assigned, std::string& error);
 
-// Writes the server tree into `outFolder` (created when missing).
+// A zip package is deflated where that helps; a package whose zip could
+// reach `zipLimit` (the zip reader's 2 GiB) is a stored RAR archive, which the
+// launcher reads at any size.
+enum class EPackageFormat { Zip, StoredRar };
+EPackageFormat choosePackageFormat(const std::vector<std::pair<size_t, uint64_t>>& nameAndDataSizes,
+                                   uint64_t zipLimit = kZipArchiveLimit);
+
+// Writes the server tree into `outFolder` (created when missing). Tests lower
+// `zipLimit` to have small files packed as RAR.
 bool publishRelease(const std::string& clientFolder, const std::string& layoutPath,
-                    const std::string& outFolder, std::string& error);
+                    const std::string& outFolder, std::string& error,
+                    uint64_t zipLimit = kZipArchiveLimit);
 
 // Returns the process exit code; messages go to stderr.
 int publishCommand(const std::vector<std::string>& args);

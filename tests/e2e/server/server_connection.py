@@ -158,7 +158,7 @@ class Connection:
         entry = {
             "time": time.time(), "conn": self.id, "seq": self.sequence + 1,
             "method": None, "target": None, "path": None, "range": None,
-            "status": None, "length": None, "sent": 0, "gzip": False,
+            "status": None, "start": None, "length": None, "sent": 0, "gzip": False,
             "rule": None, "outcome": "ok",
         }
         keep = False
@@ -270,12 +270,12 @@ class Connection:
             and not answer.close
             and not self.server.stopping.is_set()
         )
-        cut = rule.cut_after() if rule is not None else None
-        cutting = cut is not None and cut <= answer.length and not head_only
+        cut = None if head_only else self._cut_for(rule, answer)
+        cutting = cut is not None and cut <= answer.length
         unframed = rule is not None and rule.no_length
         # Without a length only the close ends a body.
         keep = keep and not (unframed and not head_only)
-        entry.update(status=answer.status, length=answer.length)
+        entry.update(status=answer.status, start=answer.start, length=answer.length)
         entry["gzip"] = any(name == "Content-Encoding" for name, _ in answer.headers)
         headers = [
             ("Date", email.utils.formatdate(usegmt=True)),
@@ -304,6 +304,17 @@ class Connection:
         else:
             entry["outcome"] = "closed"
         return False
+
+    def _cut_for(self, rule, answer):
+        """Body bytes to send before the rule closes the connection, or None."""
+        if rule is None:
+            return None
+        if rule.cut_at_offset is None:
+            return rule.cut_after()
+        cut = rule.cut_at_offset - answer.start
+        if 0 <= cut < answer.length and self.server.rules.claim_offset_cut(rule):
+            return cut
+        return None
 
     def _body_chunks(self, answer):
         if answer.filler:

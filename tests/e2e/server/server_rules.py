@@ -39,6 +39,11 @@ fault):
                  "status" gives another; a huge answer needs no file on disk
   no_length      true: no Content-Length; a body ends with the connection
   close_after    send N body bytes, then close
+  cut_at_offset  N: close once the body reaches byte N of the file (an
+                 absolute offset, whatever range was asked; other answers
+                 count from their first byte): the bytes before N are sent,
+                 none from N on. Once per rule: the first answer whose span
+                 holds byte N is cut, later ones are sent whole
   stall_after    send N body bytes, then send nothing for stall_seconds
                  (null: until the client leaves or the server stops), then
                  close
@@ -107,6 +112,8 @@ class Rule:
     ignore_range: bool = False
     filler: int = None
     close_after: int = None
+    cut_at_offset: int = None
+    offset_cut_done: bool = False
     stall_after: int = None
     stall_seconds: float = None
     rate: int = None
@@ -222,6 +229,7 @@ _SIMPLE_KEYS = {
     "ignore_range": lambda v: isinstance(v, bool),
     "filler": _is_count,
     "close_after": _is_count,
+    "cut_at_offset": _is_count,
     "stall_after": _is_count,
     "stall_seconds": lambda v: v is None or _is_seconds(v),
     "rate": lambda v: _is_count(v, 1),
@@ -259,7 +267,8 @@ def parse_rule(settings):
         "body and content_type need a status",
     )
     _expect(
-        "close_after" not in settings or "stall_after" not in settings, "give close_after or stall_after"
+        len({"close_after", "stall_after", "cut_at_offset"} & set(settings)) <= 1,
+        "give one of close_after, stall_after and cut_at_offset",
     )
     _expect(
         "filler" not in settings or not {"body", "maintenance", "redirect"} & set(settings),
@@ -329,6 +338,14 @@ class RuleSet:
                 if chosen[1] is None and rule.acts_on(number):
                     chosen = (index, rule)
         return chosen
+
+    def claim_offset_cut(self, rule):
+        """True the first time only: a cut_at_offset rule cuts one answer."""
+        with self._lock:
+            if rule.offset_cut_done:
+                return False
+            rule.offset_cut_done = True
+            return True
 
     def gzip_allowed(self, path):
         with self._lock:

@@ -410,6 +410,34 @@ def test_close_after_sends_exactly_n_body_bytes_then_eof(server, rule, range_hea
     assert (entry["sent"], entry["outcome"]) == (sent, "closed")
 
 
+@pytest.mark.parametrize(
+    "requests",
+    [
+        # Ranges in turn, the cut inside the second; the resumed range and a
+        # later one over the same byte arrive whole.
+        [
+            ("bytes=0-299", 0, PKG[:300], "ok"),
+            ("bytes=300-", 300, PKG[300:600], "closed"),
+            ("bytes=600-", 600, PKG[600:], "ok"),
+            ("bytes=300-", 300, PKG[300:], "ok"),
+        ],
+        # A whole answer counts from byte 0 of the file.
+        [(None, 0, PKG[:600], "closed"), (None, 0, PKG, "ok")],
+    ],
+)
+def test_cut_at_offset_closes_once_where_the_body_reaches_that_file_byte(server, requests):
+    server.set_rules([{"path": "/game.pkg", "cut_at_offset": 600}])
+    for range_header, _, body, outcome in requests:
+        extra = f"Range: {range_header}\r\n" if range_header else ""
+        answer = raw_get(server.port, "/game.pkg", extra)
+        assert answer.body == body
+        assert answer.end == ("eof" if outcome == "closed" else "complete")
+    entries = server.wait_for_requests("/game.pkg", count=len(requests))
+    assert [(e["start"], e["sent"], e["outcome"]) for e in entries] == [
+        (start, len(body), outcome) for _, start, body, outcome in requests
+    ]
+
+
 def test_abort_resets_the_connection(server):
     server.set_rules([{"path": "/game.pkg", "close_after": 10, "abort": True}])
     answer = raw_get(server.port, "/game.pkg")
@@ -623,6 +651,8 @@ def test_faults_change_at_run_time_through_the_control_endpoint(server):
     [
         {"path": "/a", "clsoe_after": 1},
         {"path": "/a", "close_after": 1, "stall_after": 2},
+        {"path": "/a", "cut_at_offset": 5, "close_after": 2},
+        {"path": "/a", "cut_at_offset": -1},
         {"path": "/a", "redirect": "/b", "status": 200},
         {"path": "/a", "times": 0},
         {"path": "/a", "close_after": -1},

@@ -44,8 +44,9 @@ of the root and directories 404. The query string is ignored.
 
 Access log: one JSON object per line with time, conn (connection id, equal
 for keep-alive reuse), seq (request number on that connection), method,
-target, path, range (raw header), status, length (announced), sent (body
-bytes sent), gzip, rule (index of the acting rule) and outcome (ok, closed,
+target, path, range (raw header), status, start (the file offset of the
+body's first byte: a range's start, 0 for other answers), length
+(announced), sent (body bytes sent), gzip, rule (index of the acting rule) and outcome (ok, closed,
 stalled, dropped, client-gone, stopped, error). A line is written and
 flushed when its exchange ends, a stall's when the stall begins; a client
 may hold a whole answer a moment before its line exists, so tests wait with

@@ -4,6 +4,10 @@
 
 #include "image_file.h"
 
+#include "base/crc32.h"
+#include "base/mem_read_stream.h"
+#include "update/archive/rar_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -76,6 +80,32 @@ TEST(PublishLayout, ReadsEveryStatement) {
     EXPECT_EQ(layout.ignores, std::vector<std::string>{"*\\*.dmp"});
 }
 
+// A zip package while its zip, every entry stored, stays below the zip
+// reader's limit; a stored RAR archive from there on, whatever the size.
+TEST(PublishPackageFormat, ZipUntilAStoredZipCouldReachTheLimit) {
+    const uint64_t limit = kZipArchiveLimit;
+    // One entry named by 8 bytes: its local and central headers, the name
+    // twice and the end record.
+    const uint64_t around = 30 + 46 + 2 * 8 + 22;
+    using Sizes = std::vector<std::pair<size_t, uint64_t>>;
+    const struct {
+        Sizes entries;
+        EPackageFormat format;
+    } cases[] = {
+        {{}, EPackageFormat::Zip},
+        {{{8, limit - around - 1}}, EPackageFormat::Zip},
+        {{{8, limit - around}}, EPackageFormat::StoredRar},
+        {{{8, 0xFFFFFFFFull}}, EPackageFormat::StoredRar},
+        {{{8, 0x100000000ull}}, EPackageFormat::StoredRar},
+        {{{8, 5ull << 30}}, EPackageFormat::StoredRar},
+        {{{8, limit / 2}, {8, limit / 2}}, EPackageFormat::StoredRar},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entries.empty() ? 0 : c.entries[0].second);
+        EXPECT_EQ(choosePackageFormat(c.entries), c.format);
+    }
+}
+
 class PublishTree : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -126,6 +156,53 @@ TEST_F(PublishTree, PublishesDeterministicallyAndVerifiesACopy) {
               (std::vector<std::string>{"bin\\game.exe (base.pkg)", "tool.exe (tool.pkg)"}));
     ASSERT_EQ(report.downloads.size(), 1u);
     EXPECT_EQ(report.downloads[0].rfind("inc.pkg ", 0), 0u);
+}
+
+// The RAR path, taken here for small files by a lowered zip limit: each
+// package reads back with the launcher's reader, and the manifest carries the
+// package's own CRC-32 and size.
+TEST_F(PublishTree, PacksStoredRarWhenAZipCouldNotHoldThePackage) {
+    write("client/data/empty.bin", "");
+    std::string error;
+    ASSERT_TRUE(publishRelease(at("client"), at("layout.txt"), at("out"), error, 1)) << error;
+    std::vector<uint8_t> xmlBytes;
+    ASSERT_TRUE(readImageFile(at("out/update.xml"), xmlBytes, error));
+    const std::string xml(xmlBytes.begin(), xmlBytes.end());
+    EXPECT_NE(xml.find("file=\"data\\empty.bin\" crc=\"4294967295\" size=\"0\""), std::string::npos)
+        << xml;
+    for (const std::string name : {"base.pkg", "tool.pkg", "inc.pkg"}) {
+        SCOPED_TRACE(name);
+        std::vector<uint8_t> package;
+        ASSERT_TRUE(readImageFile(at("out/" + name), package, error));
+        ASSERT_GE(package.size(), 4u);
+        EXPECT_EQ(std::string(package.begin(), package.begin() + 4), "Rar!");
+        const std::string listed =
+            "file=\"" + name + "\" crc=\"" +
+            std::to_string(Crc32(package.data(), static_cast<unsigned>(package.size()))) +
+            "\" size=\"" + std::to_string(package.size()) + "\"";
+        EXPECT_NE(xml.find(listed), std::string::npos) << listed;
+
+        CRarReader reader;
+        ASSERT_TRUE(reader.OpenArchive(
+            new CSimpleMemReadStream(package.data(), static_cast<int>(package.size()))));
+        ASSERT_FALSE(reader.GetEntries().empty());
+        while (reader.ExtractNext() && !reader.GetCurrentName().empty()) {
+            std::string path = reader.GetCurrentName();
+            EXPECT_NE(xml.find("file=\"" + path + "\""), std::string::npos) << path;
+            std::replace(path.begin(), path.end(), '\\', '/');
+            std::vector<uint8_t> original;
+            ASSERT_TRUE(readImageFile(at("client/" + path), original, error));
+            const CBuffer& out = reader.GetOutput();
+            EXPECT_EQ(std::vector<uint8_t>(out.GetData(), out.GetData() + out.GetLength()),
+                      original)
+                << path;
+        }
+        EXPECT_EQ(reader.GetCurrentName(), "") << reader.GetLastErrorText();
+    }
+    VerifyReport report;
+    ASSERT_TRUE(verifyInstall({at("client"), at("out/update.rxml"), 2, "en", {}}, report, error))
+        << error;
+    EXPECT_TRUE(report.clean());
 }
 
 // These name files by UTF-8 bytes, as the build machine's file system does; a
