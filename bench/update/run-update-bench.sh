@@ -565,7 +565,10 @@ if not cuts:
     print("none 0 - 0 none -")
     sys.exit()
 cut = pkgs[cuts[0]]
-before = sum(e["sent"] for e in pkgs[: cuts[0] + 1])
+# Where the package's bytes ended at the drop: the ranges run back to back
+# (or start from a part an earlier run left), so the cut range's start plus
+# what it sent.
+before = cut["start"] + cut["sent"]
 after = pkgs[cuts[0] + 1] if cuts[0] + 1 < len(pkgs) else None
 print(cut["start"], cut["sent"], (cut["range"] or "-").replace(" ", ""), before,
       after["start"] if after else "none", ((after["range"] or "-") if after else "-").replace(" ", ""))
@@ -616,9 +619,9 @@ bench_resume() {
         "$(probe_text)"
         "cut at package byte $cut (4 GiB + $((cut - 4 * gib)))"
         "dropped request: Range $range, body from byte $start, $sent bytes sent"
-        "package bytes the server sent before the drop: $before"
+        "package bytes held when the connection dropped (its start + bytes sent): $before"
         "next request: Range $next_range, body from byte $next"
-        "resume exact to the byte: $verdict (next start $next, bytes sent before the drop $before)"
+        "resume exact to the byte: $verdict (next start $next, bytes held at the drop $before)"
     )
     if [[ -n $run_log ]]; then
         resume_rows+=("launcher log: $(tr -d '\r' <"$run_log" | grep -m 1 -F "(begin: $next, " ||
