@@ -101,7 +101,7 @@ LRESULT CLogic::OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         onCheckResult(wParam, lParam);
         break;
     case eWindowsMessage_UnpackProgress:
-        showProgress(static_cast<uint64_t>(lParam));
+        showProgress(unpacker.GetUnpackProgress());
         break;
     case eWindowsMessage_UnpackResult:
         onUnpackResult(lParam);

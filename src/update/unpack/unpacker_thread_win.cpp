@@ -152,6 +152,7 @@ bool CUnpackerThread::BeginRun(const SUnpackRunSettings& settings) {
         queue.clear();
         measureRequest.reset();
         processedBytes = 0;
+        unpackProgress = 0;
         ignoreWriteErrors = settings.ignoreWriteErrors;
         installFolder = settings.installFolder;
         hwnd = settings.hwnd;
@@ -303,7 +304,7 @@ bool CUnpackerThread::processItem(const SUnpackItem& item) {
         return false;
     }
     processedBytes += size;
-    post(eWindowsMessage_UnpackProgress, processedBytes);
+    reportProgress(processedBytes);
     return true;
 }
 
@@ -324,7 +325,6 @@ void CUnpackerThread::post(unsigned message, uint64_t value) {
         CLockGuard guard(lock);
         target = hwnd;
     }
-    // lParam is 32-bit in the shipped build: progress past 4 GiB wraps there.
     if (target)
         ::PostMessageW(target, message, 0, static_cast<LPARAM>(value));
 }
@@ -335,6 +335,11 @@ bool CUnpackerThread::IsStopping() {
 }
 
 void CUnpackerThread::OnUnpackProgress(uint64_t value) {
+    reportProgress(value);
+}
+
+void CUnpackerThread::reportProgress(uint64_t value) {
+    unpackProgress = value;
     post(eWindowsMessage_UnpackProgress, value);
 }
 

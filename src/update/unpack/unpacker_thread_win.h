@@ -17,6 +17,7 @@
 #include "update/unpack/part_files_win.h"
 #include "update/unpack/part_writer_win.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -29,7 +30,8 @@ enum EUnpackerMessage : unsigned {
     // package could not be read or unpacked, 2 a target could not be created
     // or written (details: GetStatusText, GetStatusCode, GetCurrentName).
     eWindowsMessage_UnpackResult = 2624,
-    // wParam 0; lParam the progress value in bytes.
+    // wParam 0; lParam the progress value in bytes, cut to 32 bits in the
+    // i686 build: GetUnpackProgress has all 64.
     eWindowsMessage_UnpackProgress = 2627,
     // wParam 0; lParam the number MeasureParts was given: the records it
     // asked for are in the store.
@@ -124,6 +126,8 @@ public:
     uint32_t GetStatusCode();
     std::string GetCurrentName();
     size_t GetQueueLength();
+    // The value of the last eWindowsMessage_UnpackProgress.
+    uint64_t GetUnpackProgress() const { return unpackProgress.load(); }
 
     void Run() override;
 
@@ -141,6 +145,7 @@ private:
     void reportIdle();
     void reportUnpackError(const std::wstring& text, uint32_t code, int result);
     void post(unsigned message, uint64_t value);
+    void reportProgress(uint64_t value);
     void queueItem(SUnpackItem item);
     // Refuses further parts and items; the thread ends at its next look.
     void setStopping();
@@ -171,4 +176,5 @@ private:
     HWND hwnd = nullptr;
     // The worker's own:
     uint64_t processedBytes = 0;
+    std::atomic<uint64_t> unpackProgress{0};
 };

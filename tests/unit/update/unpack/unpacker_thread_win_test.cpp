@@ -195,6 +195,7 @@ TEST_F(UnpackerThread, ZipAndRarPackagesAndAPlainFileAreInstalled) {
     EXPECT_EQ(temporaryFiles(install), std::vector<std::wstring>{});
     ASSERT_FALSE(window.progress.empty());
     EXPECT_EQ(window.progress.back(), zip.size() + rar.size() + exe.size());
+    EXPECT_EQ(unpacker.GetUnpackProgress(), window.progress.back());
 
     uint8_t* assembled = nullptr;
     unsigned length = 0;
