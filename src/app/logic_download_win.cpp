@@ -1,10 +1,9 @@
-// The download flow: from the checker's results to the last unpacked
-// package. One request is in flight at a time; each answer's handler starts
-// the next one. Packages are asked for in ranges of at most kMaxRangeLength
-// bytes, so a response body never holds a whole package. A received range
-// goes to the unpacker's writer and the next one is asked for at once,
-// unless the writer is a range behind (kMaxUnwrittenBytes): then the next
-// request waits for its eWindowsMessage_PartWritten.
+// The download flow's Windows side: from the checker's results to the last
+// unpacked package. The flow (app/flow/download_flow.h) decides; these carry
+// out its answers: the requests, the window's progress, the boxes, the
+// folders and the disk space. One request is in flight at a time; each
+// answer's handler starts the next one. A range that waits for the
+// unpacker's writer is asked for on its eWindowsMessage_PartWritten.
 #include "app/logic_win.h"
 
 #include "base/file_io_win.h"
@@ -42,10 +41,6 @@ bool makeTempFolder(const std::wstring& path) {
 }
 
 } // namespace
-
-std::wstring CLogic::tempFileOf(const DownloadItem& item) const {
-    return tempFileName(sInstallFolder, item, std::string());
-}
 
 void CLogic::onCheckResult(WPARAM wParam, LPARAM lParam) {
     switch (lParam) {
@@ -88,17 +83,12 @@ void CLogic::onServerInfoReady(const UpdateManifest* manifest) {
 
 void CLogic::takeDownloadList() {
     const CCheckerCore& results = *checker.Results();
-    downloadQueue.clear();
-    for (const QueuedPackage& package : results.queue) {
-        DownloadItem item;
-        item.name = package.name;
-        item.crc = package.crc;
-        item.size = package.size;
-        item.remaining = package.size;
-        downloadQueue.push_back(item);
-    }
-    bytes = ByteCounters{};
-    bytes.nBytesTotal = results.nBytesTotal;
+    SFlowRun run;
+    run.installFolder = sInstallFolder;
+    run.bProgressFromZero = settings.bProgressFromZero;
+    run.packages = results.queue;
+    run.nBytesTotal = results.nBytesTotal;
+    flow.TakeQueue(std::move(run));
 }
 
 void CLogic::onCheckDone() {
@@ -120,38 +110,29 @@ void CLogic::processStartDownload() {
     }
     if (bShuttingDown)
         return;
-    measureResumeParts();
-}
-
-// The files earlier runs left in tmp\ are checksummed on the unpacker's
-// thread: a part of gigabytes would keep the window from painting for
-// seconds. The flow goes on in onPartsMeasured.
-void CLogic::measureResumeParts() {
-    std::vector<std::wstring> paths;
-    for (const DownloadItem& item : downloadQueue)
-        paths.push_back(tempFileOf(item));
-    if (!unpacker.MeasureParts(std::move(paths), ++nMeasureRequest))
+    // The files earlier runs left in tmp\ are measured on the unpacker's
+    // thread: a part of gigabytes would keep the window from painting for
+    // seconds. The flow goes on in onPartsMeasured.
+    if (!flow.MeasureResumeParts())
         askUser(20, eMsgReason_Fatal, EBoxButtons::Ok, EBoxStyle::Error);
 }
 
 void CLogic::onPartsMeasured(LPARAM request) {
-    if (static_cast<unsigned>(request) != nMeasureRequest)
+    const EMeasuredParts measured = flow.OnPartsMeasured(static_cast<unsigned>(request));
+    if (measured == EMeasuredParts::eStale)
         return;
-    const bool handed = prepareDownloadItems();
-    if (!downloadQueue.empty() || handed) {
+    if (measured == EMeasuredParts::eDownload) {
         showProgress(0);
-        if (!hasDiskSpaceFor(bytes.nBytesTotal)) {
+        if (!hasDiskSpaceFor(flow.BytesTotal())) {
             askUser(22, eMsgReason_DiskSpace, EBoxButtons::Ok, EBoxStyle::Error);
             return;
         }
-    }
-    if (downloadQueue.empty() && !handed) {
-        processAfterDownload();
-    } else {
         // An interrupted run then resumes against the same manifest.
         saveManifest();
         showDownloadPage();
-        downloadNext();
+        carryOutFlow(flow.Next());
+    } else {
+        processAfterDownload();
     }
     if (bShuttingDown)
         quitLauncher();
@@ -172,43 +153,6 @@ bool CLogic::beginUnpackRun() {
     return false;
 }
 
-bool CLogic::prepareDownloadItems() {
-    nRunBytes = 0;
-    bool handed = false;
-    std::deque<DownloadItem> pending;
-    while (!downloadQueue.empty()) {
-        DownloadItem item = downloadQueue.front();
-        downloadQueue.pop_front();
-        const std::wstring path = tempFileOf(item);
-        // The record exists since onPartsMeasured: nothing is read here.
-        unpacker.AddFilePart(path.c_str(), nullptr, 0);
-        uint32_t crc = 0;
-        uint64_t held = 0;
-        unpacker.GetFileCrc(path.c_str(), &crc, &held);
-        nRunBytes += item.size;
-        item.downloaded = held;
-        if (classifyResume(held, crc, item) == EResumeState::eDiscard)
-            addUnpackTask(item, true, true);
-        item.remaining = item.size - item.downloaded;
-        item.partCount = 0;
-        if (settings.bProgressFromZero)
-            bytes.nBytesTotal -= std::min(bytes.nBytesTotal, item.downloaded);
-        else
-            bytes.nBytesReceived += item.downloaded;
-        if (item.remaining == 0) {
-            addUnpackTask(item, true, false);
-            unpacker.QueuePackage(path.c_str());
-            handed = true;
-        } else {
-            pending.push_back(item);
-        }
-    }
-    if (!settings.bProgressFromZero)
-        bytes.nBytesCommitted = bytes.nBytesReceived;
-    downloadQueue = std::move(pending);
-    return handed;
-}
-
 bool CLogic::hasDiskSpaceFor(uint64_t needed) const {
     ULARGE_INTEGER available{};
     if (::GetDiskFreeSpaceExW(sInstallFolder.c_str(), &available, nullptr, nullptr))
@@ -225,130 +169,58 @@ void CLogic::showDownloadPage() {
     setProgressText(getLangString(18));
 }
 
-bool CLogic::downloadNext() {
-    if (downloadQueue.empty()) {
-        unpacker.FinishRun();
-        return true;
+void CLogic::carryOutFlow(const SFlowAction& action) {
+    if (action.bAnswerTaken)
+        ladder.OnPartReceived();
+    switch (action.step) {
+    case EFlowStep::eNone:
+    case EFlowStep::eWaitForWriter:
+        break;
+    case EFlowStep::eRequest: {
+        const std::string address = sUpdatePath + action.name;
+        if (!downloader->DownloadUpdate(address.c_str(), 0, action.begin, action.length))
+            OnNetError(NetEx::eDownload_Update, 0, 0, std::string());
+        break;
     }
-    DownloadItem& item = downloadQueue.front();
-    if (item.downloaded == item.size && item.remaining == 0) {
-        onPackageDownloaded();
-        return true;
+    case EFlowStep::eRetryPart:
+        retryPart();
+        break;
+    case EFlowStep::eEmptyPart:
+        onEmptyPart();
+        break;
+    case EFlowStep::eFileError:
+        showFileError(utf8FromWide(action.path), 0);
+        break;
+    case EFlowStep::eBadPackage:
+        askUser(40, eMsgReason_Package, EBoxButtons::RetryCancel, EBoxStyle::Normal);
+        break;
     }
-    bWaitingForWriter = unpacker.GetPendingBytes() > kMaxUnwrittenBytes;
-    if (bWaitingForWriter)
-        return true;
-    const std::string address = sUpdatePath + item.name;
-    if (!downloader->DownloadUpdate(address.c_str(), 0, item.downloaded,
-                                    nextRangeLength(item.remaining)))
-        OnNetError(NetEx::eDownload_Update, 0, 0, std::string());
-    return true;
 }
 
 void CLogic::onPartWritten() {
-    if (bWaitingForWriter && !bShuttingDown)
-        downloadNext();
+    if (!bShuttingDown)
+        carryOutFlow(flow.OnPartWritten());
 }
 
 void CLogic::OnFilePartReceived(CBuffer* body, bool incomplete) {
     selector.AcceptCustomUrl();
     const unsigned length = body != nullptr ? body->GetLength() : 0;
-    if (length == 0 && !incomplete) {
-        log(L"fireFilePartReceived() : buf empty (zero size)");
-        onEmptyPart();
-        return;
-    }
-    if (length == 0) {
-        log(L"fireFilePartReceived() : buf empty");
-        return;
-    }
-    if (downloadQueue.empty()) {
-        log(L"fireFilePartReceived() : queue empty");
-        return;
-    }
-    ladder.OnPartReceived();
-    DownloadItem& item = downloadQueue.front();
-    ++item.partCount;
-    OnFilePartProgress(length, false);
-    log(L"filePartReceived: file: " + wideFromUtf8(item.name) + L" (part size: " +
-        std::to_wstring(length) + L")");
-    const std::wstring path = tempFileOf(item);
-    // The range began where the store's record ended when it was asked for.
-    if (!unpacker.AddFilePart(path.c_str(), body, length, item.downloaded)) {
-        log(L"fireFilePartReceived() : addFilePart false");
-        if (unpacker.HasWriteFailed(path.c_str()))
-            showFileError(utf8FromWide(path), 0);
-        return;
-    }
-    if (incomplete) {
-        log(L"fireFilePartReceived() : bError");
-        return;
-    }
-    uint64_t held = 0;
-    if (unpacker.GetFileCrc(path.c_str(), nullptr, &held) && held < item.size)
-        retryPart();
-    else
-        onPackageDownloaded();
-}
-
-void CLogic::onPackageDownloaded() {
-    DownloadItem item = downloadQueue.front();
-    downloadQueue.pop_front();
-    const std::wstring path = tempFileOf(item);
-    unpacker.SetFileCompleted(path.c_str());
-    if (hasPackageExtension(item.name)) {
-        uint32_t crc = 0;
-        uint64_t held = 0;
-        if (unpacker.GetFileCrc(path.c_str(), &crc, &held) && held == item.size &&
-            crc == item.crc) {
-            addUnpackTask(item, false, false);
-            unpacker.QueuePackage(path.c_str());
-        } else {
-            addUnpackTask(item, false, true);
-            bytes.forget(item.size);
-            item.remaining = item.size;
-            downloadQueue.push_back(item);
-            askUser(40, eMsgReason_Package, EBoxButtons::RetryCancel, EBoxStyle::Normal);
-            return;
-        }
-    }
-    downloadNext();
-    if (bShuttingDown)
-        quitLauncher();
-}
-
-void CLogic::addUnpackTask(DownloadItem& item, bool fromTmp, bool bad) {
-    const std::wstring path = tempFileOf(item);
-    log(L"Add task for unpacker: " + wideFromUtf8(item.name));
-    log(std::wstring(L"  .. from ") + (fromTmp ? L"tmp" : L"received") + L" file: " + path);
-    if (!bad)
-        return;
-    log(L"    .. warning: crc or size is not correct, file will be added to download queue");
-    // Parts first: the writer may still be appending the last of them.
-    unpacker.DropFileParts(path.c_str());
-    ::DeleteFileW(path.c_str());
-    item.downloaded = 0;
+    carryOutFlow(flow.OnPartReceived(body, length, incomplete));
 }
 
 void CLogic::OnFilePartProgress(unsigned count, bool continuing) {
-    if (continuing)
-        bytes.addBurst(count);
-    else
-        bytes.commitAnswer(count);
-    showProgress(0);
+    flow.OnPartProgress(count, continuing);
 }
 
 void CLogic::showProgress(uint64_t unpackBytes) {
-    if (unpackBytes > 0)
-        nUnpackedKb = unpackBytes / 1024;
+    flow.OnUnpackProgress(unpackBytes);
     // Reads arrive in bursts of a few KB: redrawing for each would cost more
     // than the download itself under Wine's window system.
     const ULONGLONG now = ::GetTickCount64();
     if (now - nLastProgressTick < kProgressRedrawMs)
         return;
     nLastProgressTick = now;
-    const ProgressView view =
-        computeProgress(bytes, nRunBytes, nUnpackedKb, /*launcherOnly=*/false);
+    const ProgressView view = flow.Progress();
     if (view.downloadPhase) {
         setProgressText(formatLangText(
             getLangString(4), {LangArg(double{view.receivedKb}), LangArg(double{view.totalKb})}));

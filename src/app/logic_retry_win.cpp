@@ -125,24 +125,13 @@ void CLogic::resend(ERetryRequest request, int attempt) {
 
 // Goes on from what the part store holds of the front package.
 void CLogic::resendPart(int attempt) {
-    DownloadItem& item = downloadQueue.front();
-    uint64_t held = 0;
-    unpacker.GetFileCrc(tempFileOf(item).c_str(), nullptr, &held);
-    item.downloaded = std::min(held, item.size);
-    item.remaining = item.size - item.downloaded;
     if (attempt > 0)
         setProgressText(attemptText(attempt));
-    downloadNext();
+    carryOutFlow(flow.ResendPart());
 }
 
 std::wstring CLogic::attemptText(int attempt) const {
     return formatLangText(getLangString(37), {LangArg(attempt * 1LL)});
-}
-
-std::optional<std::string> CLogic::FrontPackageName() const {
-    if (downloadQueue.empty())
-        return std::nullopt;
-    return downloadQueue.front().name;
 }
 
 void CLogic::useSelectedServer() {

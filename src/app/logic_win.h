@@ -15,7 +15,9 @@
 #include "app/config/launcher_config.h"
 #include "app/config/theme_settings.h"
 #include "app/entry_win.h"
+#include "app/flow/download_flow.h"
 #include "app/flow/retry_ladder.h"
+#include "app/flow/unpacker_part_store_win.h"
 #include "app/lang/language_choice.h"
 #include "app/run_mode.h"
 #include "base/buffer.h"
@@ -28,14 +30,11 @@
 #include "ui/lang/language_list.h"
 #include "update/archive/archive_store.h"
 #include "update/checker/checker_thread_win.h"
-#include "update/flow/download_item.h"
-#include "update/flow/download_progress.h"
 #include "update/unpack/unpacker_thread_win.h"
 
 #include <tinyxml2.h>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -48,7 +47,10 @@ class CNetTransport;
 class CDownloader;
 } // namespace NetEx
 
-class CLogic : public ILauncherLogic, public IDownloaderNotify, private IRetryLadderOwner {
+class CLogic : public ILauncherLogic,
+               public IDownloaderNotify,
+               private IRetryLadderOwner,
+               private IDownloadFlowOwner {
 public:
     // Run codes under the names the run log uses.
     static constexpr int rcNone = ::rcNone;
@@ -122,20 +124,18 @@ private:
     void onCheckDone();
     void processStartDownload();
     bool beginUnpackRun();
-    void measureResumeParts();
     void onPartsMeasured(LPARAM request);
-    bool prepareDownloadItems();
     bool hasDiskSpaceFor(uint64_t bytes) const;
     void showDownloadPage();
-    bool downloadNext();
+    // Carries out what the flow (app/flow/download_flow.h) answered.
+    void carryOutFlow(const SFlowAction& action);
     void onPartWritten();
-    void onPackageDownloaded();
-    void addUnpackTask(DownloadItem& item, bool fromTmp, bool bad);
     void showProgress(uint64_t unpackBytes);
     void onUnpackResult(LPARAM result);
     void processAfterDownload();
     void saveManifest();
-    std::wstring tempFileOf(const DownloadItem& item) const;
+    void LogFlow(const std::wstring& line) override { log(line); }
+    void ShowFlowProgress() override { showProgress(0); }
 
     // Retries, in logic_retry_win.cpp: the ladder decides, these carry out.
     void onEmptyPart();
@@ -149,7 +149,7 @@ private:
     void useSelectedServer();
     std::wstring composeNetError(unsigned errorCode, int httpStatus, const std::string& text) const;
     void LogRetry(const std::wstring& line) override { log(line); }
-    std::optional<std::string> FrontPackageName() const override;
+    std::optional<std::string> FrontPackageName() const override { return flow.FrontPackageName(); }
     bool CanRequestTerms() const override { return bUseServer && bNetStarted; }
 
     // Boxes, in logic_boxes_win.cpp.
@@ -241,14 +241,8 @@ private:
     CUnpackerThread unpacker;
     std::string sManifestText;
     std::string sOldManifestText;
-    std::deque<DownloadItem> downloadQueue;
-    ByteCounters bytes;
-    uint64_t nRunBytes = 0;
-    uint64_t nUnpackedKb = 0;
-    // The resume measurement whose answer the flow waits for.
-    unsigned nMeasureRequest = 0;
-    // The next range waits until the unpacker's writer catches up.
-    bool bWaitingForWriter = false;
+    CUnpackerPartStore partStore{unpacker};
+    CDownloadFlow flow{partStore, *this};
     static constexpr ULONGLONG kProgressRedrawMs = 50;
     ULONGLONG nLastProgressTick = 0;
 
