@@ -11,7 +11,11 @@
 // whatever the package size.
 inline constexpr uint64_t kMaxRangeLength = 16u << 20;
 // The next range is asked for only while at most this many received bytes
-// wait for the disk: with one range on the wire, memory holds two at most.
+// wait for the disk. A whole answer holds one byte more (a range's end is
+// inclusive), so it is written before the next range is asked for: two
+// whole ranges in memory would take the launcher past 64 MB under Wine.
+// Shorter answers (the end of a package) are written while the next range
+// is on the wire.
 inline constexpr uint64_t kMaxUnwrittenBytes = kMaxRangeLength;
 
 struct DownloadItem {
