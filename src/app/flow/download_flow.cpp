@@ -104,13 +104,14 @@ SFlowAction CDownloadFlow::Next() {
     const DownloadItem& item = downloadQueue.front();
     if (item.downloaded == item.size && item.remaining == 0)
         return onPackageDownloaded();
-    bWaitingForWriter = store.GetPendingBytes() > kMaxUnwrittenBytes;
+    const unsigned length = nextRangeLength(item.remaining);
+    bWaitingForWriter = !mayAskRange(store.GetPendingBytes(), length);
     if (bWaitingForWriter)
         return step(EFlowStep::eWaitForWriter);
     SFlowAction request = step(EFlowStep::eRequest);
     request.name = item.name;
     request.begin = item.downloaded;
-    request.length = nextRangeLength(item.remaining);
+    request.length = length;
     return request;
 }
 

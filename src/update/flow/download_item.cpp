@@ -23,6 +23,10 @@ bool hasPackageExtension(const std::string& name) {
            name.compare(dot, std::string::npos, ".pkg") == 0;
 }
 
+bool mayAskRange(uint64_t unwritten, unsigned length) {
+    return unwritten + uint64_t{length} + 1 <= kMaxHeldBytes;
+}
+
 unsigned nextRangeLength(uint64_t remaining) {
     return static_cast<unsigned>(std::min(remaining, kMaxRangeLength));
 }

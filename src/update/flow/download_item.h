@@ -10,13 +10,11 @@
 // sequence of such ranges, so a response body never holds more than this,
 // whatever the package size.
 inline constexpr uint64_t kMaxRangeLength = 16u << 20;
-// The next range is asked for only while at most this many received bytes
-// wait for the disk. A whole answer holds one byte more (a range's end is
-// inclusive), so it is written before the next range is asked for: two
-// whole ranges in memory would take the launcher past 64 MB under Wine.
-// Shorter answers (the end of a package) are written while the next range
-// is on the wire.
-inline constexpr uint64_t kMaxUnwrittenBytes = kMaxRangeLength;
+// Received bytes held in memory at once: those waiting for the disk and the
+// answer on the wire (a range's end is inclusive, so an answer holds one
+// byte more than its length). One whole range and 4 MiB more: two whole
+// ranges would take the launcher past 64 MB under Wine.
+inline constexpr uint64_t kMaxHeldBytes = kMaxRangeLength + 1 + (4u << 20);
 
 struct DownloadItem {
     std::string name; // UTF-8, as the manifest's PACK "file" writes it
@@ -39,6 +37,10 @@ bool hasPackageExtension(const std::string& name);
 
 // The length of the next range request for an item with `remaining` bytes.
 unsigned nextRangeLength(uint64_t remaining);
+
+// Whether a range of `length` may be asked for while `unwritten` received
+// bytes wait for the disk (kMaxHeldBytes); otherwise it waits for the writer.
+bool mayAskRange(uint64_t unwritten, unsigned length);
 
 // What a file found in the temporary folder at the start of a run is worth.
 enum class EResumeState {

@@ -43,6 +43,24 @@ TEST(DownloadItem, RangesAreBounded) {
     EXPECT_EQ(nextRangeLength(5000000000ull), kMaxRangeLength);
 }
 
+// A whole range is written before the next one goes out; the short end of a
+// package is written while the next package's first range is on the wire.
+TEST(DownloadItem, NextRangeWaitsWhileTooMuchIsUnwritten) {
+    constexpr unsigned kRange = static_cast<unsigned>(kMaxRangeLength);
+    const struct {
+        uint64_t unwritten;
+        unsigned length;
+        bool ask;
+    } cases[] = {{0, kRange, true},
+                 {kMaxRangeLength + 1, kRange, false},
+                 {kMaxRangeLength + 1, 1, true},
+                 {4u << 20, kRange, true},
+                 {(4u << 20) + 1, kRange, false},
+                 {5000000, 1000, true}};
+    for (const auto& c : cases)
+        EXPECT_EQ(mayAskRange(c.unwritten, c.length), c.ask) << c.unwritten << " " << c.length;
+}
+
 TEST(DownloadItem, WhatAFileLeftInTmpIsWorth) {
     const DownloadItem pkg = item("core.pkg", 0x1234, 1000);
     const struct {
