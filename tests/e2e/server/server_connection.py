@@ -166,6 +166,7 @@ class Connection:
             head = self._read_head()
             if head is None:
                 return False
+            entry["arrived"] = time.time()
             self.sequence += 1
             request = parse_head(head)
             entry.update(method=request.method, target=request.target)
@@ -188,6 +189,7 @@ class Connection:
                 self._send_quietly(text_answer(500, repr(error), close=True), entry)
         finally:
             if entry["seq"] == self.sequence and not entry.get("_recorded"):
+                entry["done"] = time.time()
                 self.server.record(entry)
         return keep
 

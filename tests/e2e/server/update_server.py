@@ -42,12 +42,14 @@ gzip pattern. Paths never leave the root: dot segments (also encoded),
 backslashes, empty segments and control characters give 400, symlinks out
 of the root and directories 404. The query string is ignored.
 
-Access log: one JSON object per line with time, conn (connection id, equal
+Access log: one JSON object per line with time (when the connection began
+waiting for the request), arrived (when its head was read), done (when the
+exchange ended; absent on a stall's early line), conn (connection id, equal
 for keep-alive reuse), seq (request number on that connection), method,
 target, path, range (raw header), status, start (the file offset of the
 body's first byte: a range's start, 0 for other answers), length
-(announced), sent (body bytes sent), gzip, rule (index of the acting rule) and outcome (ok, closed,
-stalled, dropped, client-gone, stopped, error). A line is written and
+(announced), sent (body bytes sent), gzip, rule (index of the acting rule)
+and outcome (ok, closed, stalled, dropped, client-gone, stopped, error). A line is written and
 flushed when its exchange ends, a stall's when the stall begins; a client
 may hold a whole answer a moment before its line exists, so tests wait with
 wait_for_requests.
