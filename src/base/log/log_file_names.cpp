@@ -1,5 +1,7 @@
 #include "base/log/log_file_names.h"
 
+#include "base/utf8_text.h"
+
 #include <cstdio>
 
 namespace {
@@ -20,13 +22,6 @@ constexpr StampField kStampFields[] = {
 };
 constexpr size_t kStampUnderscore = 8;
 constexpr size_t kStampDot = 15;
-
-std::wstring widenAscii(const char* text) {
-    std::wstring out;
-    for (; *text != '\0'; ++text)
-        out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
-    return out;
-}
 
 bool readDigits(const std::wstring& name, const StampField& f, int& value) {
     value = 0;
@@ -56,7 +51,7 @@ std::vector<std::wstring> runLogNameCandidates(const std::wstring& folder,
     char stamp[96];
     std::snprintf(stamp, sizeof(stamp), "%04d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
-    prefix += widenAscii(stamp);
+    prefix += wideFromUtf8(stamp);
     std::vector<std::wstring> names;
     names.reserve(kRunLogNameAttempts);
     for (int i = 0; i < kRunLogNameAttempts; ++i) {

@@ -1,5 +1,7 @@
 #include "base/log/log_text.h"
 
+#include "base/utf8_text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,13 +10,6 @@ namespace {
 
 constexpr size_t kLongTextFrame = 3;
 constexpr int64_t kShortestFiller = 3;
-
-std::wstring widenAscii(const char* text) {
-    std::wstring out;
-    for (; *text != '\0'; ++text)
-        out += static_cast<wchar_t>(static_cast<unsigned char>(*text));
-    return out;
-}
 
 } // namespace
 
@@ -41,7 +36,7 @@ std::wstring dateTimeText(const LogDateTime& t) {
     char text[96];
     std::snprintf(text, sizeof(text), "%d/%d/%d -- %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
                   t.minute, t.second);
-    return widenAscii(text);
+    return wideFromUtf8(text);
 }
 
 std::wstring timePrefixText(const LogDateTime& t) {
